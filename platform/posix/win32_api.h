@@ -1,0 +1,69 @@
+// The Windows functions that the Linux stand-in provides, with the platform's
+// own names and contracts. They live in the stand-in's shared library, so one
+// allocator, one console and one set of thread-local slots serve every module.
+#pragma once
+
+#include "win32_types.h"
+
+#define STANDIN_API extern "C" __attribute__((visibility("default")))
+
+// oleaut32: the process-wide string allocator.
+STANDIN_API BSTR SysAllocStringByteLen(LPCSTR source, UINT length);
+STANDIN_API void SysFreeString(BSTR string);
+
+// ole32
+STANDIN_API HRESULT OleInitialize(LPVOID reserved);
+STANDIN_API void OleUninitialize(void);
+
+// kernel32: errors, handles, process services.
+STANDIN_API DWORD GetLastError(void);
+STANDIN_API void SetLastError(DWORD error);
+STANDIN_API HANDLE GetStdHandle(DWORD which);
+STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                               DWORD disposition, DWORD flags, HANDLE templateFile);
+STANDIN_API BOOL CloseHandle(HANDLE handle);
+STANDIN_API void GetStartupInfoA(LPSTARTUPINFOA info);
+STANDIN_API LPSTR GetCommandLineA(void);
+STANDIN_API HMODULE GetModuleHandleA(LPCSTR name);
+STANDIN_API __attribute__((noreturn)) void ExitProcess(UINT exitCode);
+STANDIN_API void Sleep(DWORD milliseconds);
+
+// kernel32: thread-local storage and global memory.
+STANDIN_API DWORD TlsAlloc(void);
+STANDIN_API LPVOID TlsGetValue(DWORD index);
+STANDIN_API BOOL TlsSetValue(DWORD index, LPVOID value);
+STANDIN_API BOOL TlsFree(DWORD index);
+STANDIN_API HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+STANDIN_API HGLOBAL GlobalFree(HGLOBAL memory);
+
+// user32
+STANDIN_API BOOL MessageBeep(UINT type);
+
+// kernel32: console screen buffers.
+STANDIN_API BOOL GetConsoleMode(HANDLE console, LPDWORD mode);
+STANDIN_API BOOL SetConsoleMode(HANDLE console, DWORD mode);
+STANDIN_API BOOL GetConsoleCursorInfo(HANDLE output, PCONSOLE_CURSOR_INFO info);
+STANDIN_API BOOL SetConsoleCursorInfo(HANDLE output, const CONSOLE_CURSOR_INFO *info);
+STANDIN_API BOOL GetConsoleScreenBufferInfo(HANDLE output, PCONSOLE_SCREEN_BUFFER_INFO info);
+STANDIN_API BOOL SetConsoleCursorPosition(HANDLE output, COORD position);
+STANDIN_API BOOL SetConsoleScreenBufferSize(HANDLE output, COORD size);
+STANDIN_API HANDLE CreateConsoleScreenBuffer(DWORD access, DWORD share, const SECURITY_ATTRIBUTES *security,
+                                             DWORD flags, LPVOID reserved);
+STANDIN_API BOOL SetConsoleActiveScreenBuffer(HANDLE output);
+STANDIN_API BOOL FillConsoleOutputCharacterA(HANDLE output, CHAR character, DWORD length, COORD start,
+                                             LPDWORD written);
+STANDIN_API BOOL FillConsoleOutputAttribute(HANDLE output, WORD attribute, DWORD length, COORD start,
+                                            LPDWORD written);
+STANDIN_API BOOL WriteConsoleOutputA(HANDLE output, const CHAR_INFO *cells, COORD cellsSize, COORD cellsOrigin,
+                                     PSMALL_RECT region);
+STANDIN_API BOOL ReadConsoleOutputA(HANDLE output, PCHAR_INFO cells, COORD cellsSize, COORD cellsOrigin,
+                                    PSMALL_RECT region);
+STANDIN_API BOOL ScrollConsoleScreenBufferA(HANDLE output, const SMALL_RECT *scroll, const SMALL_RECT *clip,
+                                            COORD destination, const CHAR_INFO *fill);
+
+// kernel32: console input.
+STANDIN_API BOOL PeekConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read);
+STANDIN_API BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read);
+STANDIN_API BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *records, DWORD length, LPDWORD written);
+STANDIN_API BOOL FlushConsoleInputBuffer(HANDLE input);
+STANDIN_API BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count);

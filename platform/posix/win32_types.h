@@ -1,0 +1,205 @@
+// The Win32 types, records and constants that the system and its tests use,
+// laid out as the Windows headers lay them out, for the Linux stand-in.
+#pragma once
+
+#include <cstdint>
+
+#define WINAPI
+#define CALLBACK
+#define DECLSPEC_NORETURN [[noreturn]]
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef char CHAR;
+typedef unsigned short WORD;
+typedef std::uint32_t DWORD;
+typedef std::uint32_t UINT;
+typedef std::int32_t LONG;
+typedef std::int16_t SHORT;
+typedef unsigned long ULONG_PTR;
+typedef unsigned long SIZE_T;
+typedef void *HANDLE;
+typedef void *LPVOID;
+typedef const void *LPCVOID;
+typedef void *HINSTANCE;
+typedef void *HMODULE;
+typedef void *HGLOBAL;
+typedef char *LPSTR;
+typedef const char *LPCSTR;
+typedef DWORD *LPDWORD;
+typedef char16_t OLECHAR;
+typedef OLECHAR *BSTR;
+typedef LONG HRESULT;
+
+#define TRUE 1
+#define FALSE 0
+#define INVALID_HANDLE_VALUE ((HANDLE)(long)-1)
+
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define STD_ERROR_HANDLE ((DWORD)-12)
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x1u
+#define FILE_SHARE_WRITE 0x2u
+#define OPEN_EXISTING 3u
+#define CONSOLE_TEXTMODE_BUFFER 1u
+
+#define ERROR_SUCCESS 0u
+#define ERROR_FILE_NOT_FOUND 2u
+#define ERROR_ACCESS_DENIED 5u
+#define ERROR_INVALID_HANDLE 6u
+#define ERROR_NOT_ENOUGH_MEMORY 8u
+#define ERROR_INVALID_PARAMETER 87u
+
+#define ENABLE_PROCESSED_INPUT 0x0001u
+#define ENABLE_LINE_INPUT 0x0002u
+#define ENABLE_ECHO_INPUT 0x0004u
+#define ENABLE_WINDOW_INPUT 0x0008u
+#define ENABLE_MOUSE_INPUT 0x0010u
+#define ENABLE_PROCESSED_OUTPUT 0x0001u
+#define ENABLE_WRAP_AT_EOL_OUTPUT 0x0002u
+
+#define FOREGROUND_BLUE 0x0001
+#define FOREGROUND_GREEN 0x0002
+#define FOREGROUND_RED 0x0004
+#define FOREGROUND_INTENSITY 0x0008
+#define BACKGROUND_BLUE 0x0010
+#define BACKGROUND_GREEN 0x0020
+#define BACKGROUND_RED 0x0040
+#define BACKGROUND_INTENSITY 0x0080
+
+#define KEY_EVENT 0x0001
+#define MOUSE_EVENT 0x0002
+#define WINDOW_BUFFER_SIZE_EVENT 0x0004
+#define MENU_EVENT 0x0008
+#define FOCUS_EVENT 0x0010
+
+#define RIGHT_ALT_PRESSED 0x0001
+#define LEFT_ALT_PRESSED 0x0002
+#define RIGHT_CTRL_PRESSED 0x0004
+#define LEFT_CTRL_PRESSED 0x0008
+#define SHIFT_PRESSED 0x0010
+#define NUMLOCK_ON 0x0020
+#define SCROLLLOCK_ON 0x0040
+#define CAPSLOCK_ON 0x0080
+#define ENHANCED_KEY 0x0100
+
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3
+
+#define TLS_OUT_OF_INDEXES ((DWORD)0xFFFFFFFF)
+#define GMEM_FIXED 0x0000u
+#define GMEM_ZEROINIT 0x0040u
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+
+#define STARTF_USESHOWWINDOW 0x00000001u
+#define SW_SHOWDEFAULT 10
+
+#define MB_OK 0x00000000u
+
+typedef struct _COORD {
+    SHORT X;
+    SHORT Y;
+} COORD, *PCOORD;
+
+typedef struct _SMALL_RECT {
+    SHORT Left;
+    SHORT Top;
+    SHORT Right;
+    SHORT Bottom;
+} SMALL_RECT, *PSMALL_RECT;
+
+typedef struct _CHAR_INFO {
+    union {
+        std::uint16_t UnicodeChar;
+        CHAR AsciiChar;
+    } Char;
+    WORD Attributes;
+} CHAR_INFO, *PCHAR_INFO;
+
+typedef struct _CONSOLE_SCREEN_BUFFER_INFO {
+    COORD dwSize;
+    COORD dwCursorPosition;
+    WORD wAttributes;
+    SMALL_RECT srWindow;
+    COORD dwMaximumWindowSize;
+} CONSOLE_SCREEN_BUFFER_INFO, *PCONSOLE_SCREEN_BUFFER_INFO;
+
+typedef struct _CONSOLE_CURSOR_INFO {
+    DWORD dwSize;
+    BOOL bVisible;
+} CONSOLE_CURSOR_INFO, *PCONSOLE_CURSOR_INFO;
+
+typedef struct _KEY_EVENT_RECORD {
+    BOOL bKeyDown;
+    WORD wRepeatCount;
+    WORD wVirtualKeyCode;
+    WORD wVirtualScanCode;
+    union {
+        std::uint16_t UnicodeChar;
+        CHAR AsciiChar;
+    } uChar;
+    DWORD dwControlKeyState;
+} KEY_EVENT_RECORD;
+
+typedef struct _MOUSE_EVENT_RECORD {
+    COORD dwMousePosition;
+    DWORD dwButtonState;
+    DWORD dwControlKeyState;
+    DWORD dwEventFlags;
+} MOUSE_EVENT_RECORD;
+
+typedef struct _WINDOW_BUFFER_SIZE_RECORD {
+    COORD dwSize;
+} WINDOW_BUFFER_SIZE_RECORD;
+
+typedef struct _MENU_EVENT_RECORD {
+    UINT dwCommandId;
+} MENU_EVENT_RECORD;
+
+typedef struct _FOCUS_EVENT_RECORD {
+    BOOL bSetFocus;
+} FOCUS_EVENT_RECORD;
+
+typedef struct _INPUT_RECORD {
+    WORD EventType;
+    union {
+        KEY_EVENT_RECORD KeyEvent;
+        MOUSE_EVENT_RECORD MouseEvent;
+        WINDOW_BUFFER_SIZE_RECORD WindowBufferSizeEvent;
+        MENU_EVENT_RECORD MenuEvent;
+        FOCUS_EVENT_RECORD FocusEvent;
+    } Event;
+} INPUT_RECORD, *PINPUT_RECORD;
+
+typedef struct _STARTUPINFOA {
+    DWORD cb;
+    LPSTR lpReserved;
+    LPSTR lpDesktop;
+    LPSTR lpTitle;
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwXSize;
+    DWORD dwYSize;
+    DWORD dwXCountChars;
+    DWORD dwYCountChars;
+    DWORD dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    BYTE *lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
+} STARTUPINFOA, *LPSTARTUPINFOA;
+
+typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+static_assert(sizeof(CHAR_INFO) == 4, "CHAR_INFO is 4 bytes on Windows");
+static_assert(sizeof(KEY_EVENT_RECORD) == 16, "KEY_EVENT_RECORD is 16 bytes on Windows");
+static_assert(sizeof(INPUT_RECORD) == 20, "INPUT_RECORD is 20 bytes on Windows");
+static_assert(sizeof(CONSOLE_SCREEN_BUFFER_INFO) == 22, "CONSOLE_SCREEN_BUFFER_INFO is 22 bytes");

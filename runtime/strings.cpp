@@ -1,0 +1,138 @@
+// String handles: allocation, the temporary stack and the ownership moves.
+#include "runtime/strings.h"
+
+#include <cstring>
+
+#include "runtime/allocator.h"
+#include "runtime/runtime_error.h"
+
+unsigned char EmptyData;
+
+namespace {
+
+std::uint32_t CountOf(StringHandle handle) {
+    std::uint32_t count;
+    std::memcpy(&count, handle - 4, sizeof count);
+    return count;
+}
+
+void Push(CallFrame &frame, TempEntry entry) {
+    frame.temporaries[frame.temporaryDepth++] = entry;
+}
+
+TempEntry Pop(CallFrame &frame) {
+    return frame.temporaries[--frame.temporaryDepth];
+}
+
+// A new handle holding a copy of the bytes; null for the count 0 and on
+// failure, which the caller reports once its destination is in place.
+StringHandle CopyOf(StringBytes bytes, bool &failed) {
+    Allocation copy = AllocString(bytes.count);
+    failed = copy.error != 0;
+    CopyBytes(copy.data, bytes.data, copy.count);
+    return copy.handle;
+}
+
+}  // namespace
+
+Allocation AllocString(std::uint32_t count) {
+    Allocation none{nullptr, &EmptyData, 0, 0};
+    if (count == 0) return none;
+    none.error = kErrorOutOfMemory;
+    if (count > kMaxStringCount) return none;
+    StringHandle handle = AllocateStringMemory(count);
+    if (handle == nullptr) return none;
+    return Allocation{handle, handle, count, 0};
+}
+
+void FreeString(StringHandle handle) {
+    if (handle != nullptr) ReleaseStringMemory(handle);
+}
+
+void FreeString(TempEntry entry) {
+    if (!entry.borrowed) FreeString(entry.handle);
+}
+
+StringBytes StringData(StringHandle handle) {
+    if (handle == nullptr) return StringBytes{&EmptyData, 0};
+    return StringBytes{handle, CountOf(handle)};
+}
+
+StringBytes StringData(TempEntry entry) {
+    return StringData(entry.handle);
+}
+
+unsigned char *StringDataPointer(StringHandle variable) {
+    return StringData(variable).data;
+}
+
+void CopyBytes(unsigned char *to, const unsigned char *from, std::uint32_t count) {
+    std::memcpy(to, from, count);
+}
+
+void PushLiteral(CallFrame &frame, const unsigned char *literal) {
+    std::uint32_t count = literal[0] | (static_cast<std::uint32_t>(literal[1]) << 8);
+    Allocation string = AllocString(count);
+    CopyBytes(string.data, literal + 2, string.count);
+    Push(frame, TempEntry{string.handle, false});
+    if (string.error != 0) RaiseRuntimeError(frame, string.error);
+}
+
+void PushOwned(CallFrame &frame, StringHandle handle) {
+    Push(frame, TempEntry{handle, false});
+}
+
+void PushBorrowed(CallFrame &frame, StringHandle handle) {
+    Push(frame, TempEntry{handle, true});
+}
+
+const TempEntry &TopEntry(const CallFrame &frame) {
+    return frame.temporaries[frame.temporaryDepth - 1];
+}
+
+void PopInto(CallFrame &frame, StringHandle &cell) {
+    TempEntry entry = Pop(frame);
+    if (!entry.borrowed) {
+        cell = entry.handle;
+        return;
+    }
+    bool failed;
+    cell = CopyOf(StringData(entry), failed);
+    if (failed) RaiseRuntimeError(frame, kErrorOutOfMemory);
+}
+
+void AssignString(CallFrame &frame, StringHandle &variable) {
+    TempEntry entry = Pop(frame);
+    StringHandle previous = variable;
+    if (!entry.borrowed || entry.handle == nullptr) {
+        // Store first, so the variable never holds a released handle.
+        variable = entry.handle;
+        FreeString(previous);
+        return;
+    }
+    StringBytes source = StringData(entry);
+    if (previous != nullptr && CountOf(previous) == source.count) {
+        // Same length: reuse the buffer. A self-assignment lands here too;
+        // memmove keeps its bytes as they are.
+        std::memmove(previous, source.data, source.count);
+        return;
+    }
+    bool failed;
+    variable = CopyOf(source, failed);
+    FreeString(previous);
+    if (failed) RaiseRuntimeError(frame, kErrorOutOfMemory);
+}
+
+void PopAndFree(CallFrame &frame) {
+    FreeString(Pop(frame));
+}
+
+void ReleaseLocals(CallFrame &frame, const StringSlotTable &table) {
+    unsigned char *base = reinterpret_cast<unsigned char *>(&frame);
+    for (std::uint32_t i = 0; i < table.count; ++i) {
+        const StringSlot &slot = table.slots[i];
+        if (slot.kind != SlotKind::OwnedLocal) continue;
+        StringHandle *local = reinterpret_cast<StringHandle *>(base + slot.offset);
+        FreeString(*local);
+    }
+}

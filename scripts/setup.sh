@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what the project needs on a Debian 12 machine, idempotently:
+# compilers and test libraries, MinGW-w64 for both Windows targets, Wine for
+# both word sizes, and a way for this kernel to run 32-bit programs.
+set -euo pipefail
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+need=()
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+want=(cmake ninja-build g++ python3 tmux googletest libgtest-dev libbenchmark-dev
+      g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+      wine wine64 wine32:i386 qemu-user-static)
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    updated_arch=1
+fi
+for p in "${want[@]}"; do have "$p" || need+=("$p"); done
+if [ "${#need[@]}" -gt 0 ] || [ -n "${updated_arch:-}" ]; then
+    echo "setup: installing ${need[*]}"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+# 32-bit Wine needs the kernel to run 32-bit ELF programs. Where it cannot
+# natively, register qemu-i386 with binfmt_misc.
+runs_ia32() { case "$(/lib/ld-linux.so.2 --version 2>/dev/null | head -1)" in ld.so*) return 0;; esac; return 1; }
+if ! runs_ia32; then
+    bm=/proc/sys/fs/binfmt_misc
+    mountpoint -q "$bm" || $SUDO mount -t binfmt_misc binfmt_misc "$bm" || true
+    if [ -e "$bm/qemu-i386" ]; then
+        echo 1 | $SUDO tee "$bm/qemu-i386" >/dev/null || true
+    elif [ -w "$bm/register" ] || [ -n "$SUDO" ]; then
+        printf '%s\n' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+            | $SUDO tee "$bm/register" >/dev/null || true
+    fi
+    runs_ia32 && echo "setup: 32-bit programs run through qemu-i386" \
+              || echo "setup: warning: this machine cannot run 32-bit programs; win32 tests will be skipped" >&2
+fi

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds the three targets and runs every test:
+# natively for linux, under Wine (inside a pseudo-terminal) for win64 and win32.
+# usage: scripts/test.sh [preset...]      (default: linux win64 win32)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+presets=("$@")
+[ "${#presets[@]}" -gt 0 ] || presets=(linux win64 win32)
+
+bash scripts/setup.sh
+
+uses_wine=0
+for p in "${presets[@]}"; do case "$p" in win*) uses_wine=1;; esac; done
+if [ "$uses_wine" = 1 ]; then
+    WINEPREFIX="$(bash scripts/wine-prefix.sh)"
+    export WINEPREFIX WINEDEBUG=-all
+    # One wineserver for the whole run saves a server start per program.
+    /usr/lib/wine/wineserver -p
+    trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+fi
+
+failed=()
+for p in "${presets[@]}"; do
+    echo "=== $p: configure and build"
+    cmake --preset "$p" >/dev/null
+    cmake --build --preset "$p"
+    echo "=== $p: test"
+    start=$(date +%s)
+    ctest --preset "$p" || failed+=("$p")
+    echo "=== $p: tests took $(( $(date +%s) - start )) s"
+done
+
+if [ "${#failed[@]}" -gt 0 ]; then
+    echo "FAILED presets: ${failed[*]}"
+    exit 1
+fi
+echo "all presets passed: ${presets[*]}"

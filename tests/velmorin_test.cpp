@@ -1,0 +1,89 @@
+// VELMORIN: the capitalising rules, the ownership of argument and result, and
+// the empty result on exhausted memory.
+#define VELMORIN_BUILDING
+#include "include/velmorin.h"
+
+#include "tests/support/string_fixture.h"
+
+namespace ca = counting_allocator;
+
+namespace {
+
+struct Case {
+    const char *name;
+    std::string in, out;
+};
+
+const Case kCases[] = {
+    {"the sentence", "dit is een zin.", "Dit Is Een Zin."},
+    {"leading and doubled spaces", "  twee  spaties", "  Twee  Spaties"},
+    {"tab does not start a word", "een\ttab", "Een\ttab"},
+    {"hyphen and apostrophe do not", "jean-luc o'neil", "Jean-luc O'neil"},
+    {"upper case and digits stay", "ABC def", "ABC Def"},
+    {"a digit ends the word start", "123abc", "123abc"},
+    {"high bytes are kept and end the start", "\xE9" "a b", "\xE9" "a B"},
+    {"0xA0 is no space", "a\xA0" "b", "A\xA0" "b"},
+    {"line ends are no spaces", "a\nb\rc", "A\nb\rc"},
+    {"only a-z change", "` { @ [ a z", "` { @ [ A Z"},
+    {"walk stops at a zero byte", std::string("a\0b c", 5), std::string("A\0b c", 5)},
+    {"a single letter", "q", "Q"},
+    {"only spaces", "   ", "   "},
+};
+
+}  // namespace
+
+TEST_F(StringTest, VelmorinCapitalisesTheFirstLetterOfEveryWord) {
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(c.name);
+        StringHandle argument = MakeString(c.in);
+        StringHandle result = VELMORIN(&argument);
+        EXPECT_EQ(BytesOf(result), c.out);
+        EXPECT_EQ(BytesOf(argument), c.in) << "the caller's bytes must not change";
+        FreeString(argument);
+        FreeString(result);
+    }
+}
+
+TEST_F(StringTest, VelmorinReturnsADistinctStringTheCallerOwns) {
+    for (bool argumentFirst : {true, false}) {
+        SCOPED_TRACE(argumentFirst ? "argument released first" : "result released first");
+        ca::Reset();
+        StringHandle argument = MakeString("dit is een zin.");
+        StringHandle cell = argument;
+        StringHandle result = VELMORIN(&cell);
+        EXPECT_EQ(cell, argument) << "the argument cell is never written";
+        ASSERT_NE(result, argument);
+        EXPECT_EQ(StringData(result).count, 15u);
+        EXPECT_EQ(result[15], 0);
+        // The working copy and the result were allocated; the working copy released.
+        EXPECT_EQ(ca::Allocations(), 3u);
+        EXPECT_EQ(ca::Releases(), 1u);
+        FreeString(argumentFirst ? argument : result);
+        FreeString(argumentFirst ? result : argument);
+        EXPECT_EQ(ca::Live(), 0u);
+    }
+}
+
+TEST_F(StringTest, VelmorinOfTheEmptyStringAllocatesNothing) {
+    StringHandle empty = nullptr;
+    EXPECT_EQ(VELMORIN(&empty), nullptr);
+    EXPECT_EQ(VELMORIN(nullptr), nullptr) << "a null reference reads as the empty string";
+    EXPECT_EQ(ca::Requests(), 0u);
+    EXPECT_EQ(error_probe::Calls(), 0u);
+}
+
+TEST_F(StringTest, VelmorinOnExhaustedMemoryReturnsTheEmptyString) {
+    // Request 1 is the working copy, request 2 the result.
+    for (std::uint32_t failing : {1u, 2u}) {
+        SCOPED_TRACE(failing);
+        StringHandle argument = MakeString("dit is een zin.");
+        error_probe::Reset();
+        ca::FailNth(failing);
+        StringHandle result = VELMORIN(&argument);
+        ca::FailNth(0);
+        EXPECT_EQ(result, nullptr);
+        EXPECT_EQ(error_probe::LastWord(), 0x8007u);
+        EXPECT_EQ(BytesOf(argument), "dit is een zin.");
+        FreeString(argument);
+    }
+}
