@@ -1,11 +1,34 @@
-// The library's entry point for the system loader.
-#include "platform/windows.h"
-#include "runtime/runtime_error.h"
-#include "runtime/strings.h"
+// The library's entry point for the system loader: OLE on every calling
+// thread, the thread-local slot and records, and the library's run-time state.
+#include "library/library_entry.h"
 
-extern "C" BOOL WINAPI LibraryEntry(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) EmptyData = 0;
-    return TRUE;
+#include "library/thread_records.h"
+#include "runtime/startup.h"
+
+namespace {
+
+// The process attach proper; false when the library cannot serve the process.
+bool AttachProcess() {
+    Startup.attachResult = 0;
+    Startup.threadSlot = TlsAlloc();
+    if (Startup.threadSlot == TLS_OUT_OF_INDEXES) return false;
+    // A slot obtained before this failure is not given back.
+    if (GetThreadRecord() == nullptr) return false;
+    Startup.attachResult = 1;
+    return true;
 }
 
-void OnRuntimeError(std::uint32_t) {}
+}  // namespace
+
+extern "C" BOOL WINAPI LibraryEntry(HINSTANCE, DWORD reason, LPVOID) {
+    OleInitialize(nullptr);
+    if (reason == DLL_PROCESS_ATTACH && !AttachProcess()) return Startup.attachResult;
+
+    Startup.startReason = reason;
+    if (reason == DLL_THREAD_ATTACH) GetThreadRecord();  // on failure, made on first need
+    if (reason == DLL_THREAD_DETACH) ReleaseThreadRecord();
+    InitialiseRuntime(Startup);
+    if (reason == DLL_PROCESS_DETACH && ReleaseThreadRecord()) TlsFree(Startup.threadSlot);
+    if (reason == DLL_THREAD_DETACH) OleUninitialize();
+    return Startup.attachResult;
+}

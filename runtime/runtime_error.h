@@ -10,8 +10,3 @@ constexpr std::uint8_t kErrorOutOfMemory = 7;
 constexpr std::uint32_t kErrorRaisedBit = 0x8000u;
 
 void RaiseRuntimeError(CallFrame &frame, std::uint8_t number);
-
-// Each module defines this once: what it does besides setting the frame's
-// error word. The library copies the word into the calling thread's record;
-// the program does nothing more.
-void OnRuntimeError(std::uint32_t errorWord);

@@ -27,6 +27,9 @@ STANDIN_API LPSTR GetCommandLineA(void);
 STANDIN_API HMODULE GetModuleHandleA(LPCSTR name);
 STANDIN_API __attribute__((noreturn)) void ExitProcess(UINT exitCode);
 STANDIN_API void Sleep(DWORD milliseconds);
+STANDIN_API HMODULE LoadLibraryA(LPCSTR name);
+STANDIN_API FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+STANDIN_API BOOL FreeLibrary(HMODULE module);
 
 // kernel32: thread-local storage and global memory.
 STANDIN_API DWORD TlsAlloc(void);

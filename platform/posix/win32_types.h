@@ -30,6 +30,7 @@ typedef DWORD *LPDWORD;
 typedef char16_t OLECHAR;
 typedef OLECHAR *BSTR;
 typedef LONG HRESULT;
+typedef long long (*FARPROC)(void);
 
 #define TRUE 1
 #define FALSE 0

@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "runtime/runtime_error.h"
+#include "runtime/module_hooks.h"
 
 namespace {
 std::atomic<std::uint32_t> calls{0}, lastWord{0};
@@ -13,6 +13,8 @@ void OnRuntimeError(std::uint32_t errorWord) {
     lastWord = errorWord;
     ++calls;
 }
+
+void InitialiseModuleState() {}
 
 namespace error_probe {
 void Reset() { calls = 0, lastWord = 0; }

@@ -1,0 +1,18 @@
+// The stand-in's part of the system loader, as the libraries see it: a
+// library registers its entry point when it is loaded and gets the process
+// attach, thread attach and detach for threads that start afterwards, and
+// the process detach when it is unloaded or the process ends.
+#pragma once
+
+#include "platform/posix/win32_types.h"
+
+typedef BOOL(WINAPI *LibraryEntryFunction)(HINSTANCE module, DWORD reason, LPVOID reserved);
+
+extern "C" {
+// Runs the process attach. When it fails during the program's start-up the
+// process ends with a message; during LoadLibraryA, the load fails instead.
+__attribute__((visibility("default"))) void StandinAttachLibrary(LibraryEntryFunction entry, HINSTANCE module,
+                                                                 const char *name);
+// Runs the process detach of a library whose attach succeeded.
+__attribute__((visibility("default"))) void StandinDetachLibrary(LibraryEntryFunction entry);
+}

@@ -1,0 +1,49 @@
+// OLE initialisation, counted per thread, and GlobalAlloc/GlobalFree, with
+// the readings and the failure switch that tests use.
+#include <atomic>
+#include <cstdlib>
+
+#include "platform/posix/standin_testing.h"
+#include "platform/posix/win32_api.h"
+
+namespace {
+constexpr HRESULT kOk = 0;
+constexpr HRESULT kAlreadyInitialised = 1;  // S_FALSE
+
+thread_local std::int32_t oleDepth;
+std::atomic<std::int64_t> liveGlobalBlocks{0};
+std::atomic<bool> failGlobalAlloc{false};
+}  // namespace
+
+STANDIN_API HRESULT OleInitialize(LPVOID) {
+    return oleDepth++ == 0 ? kOk : kAlreadyInitialised;
+}
+
+STANDIN_API void OleUninitialize(void) {
+    if (oleDepth > 0) --oleDepth;
+}
+
+STANDIN_API HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
+    if (failGlobalAlloc) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    void *block = (flags & GMEM_ZEROINIT) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
+    if (block == nullptr) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    ++liveGlobalBlocks;
+    return block;
+}
+
+STANDIN_API HGLOBAL GlobalFree(HGLOBAL memory) {
+    if (memory == nullptr) return nullptr;
+    std::free(memory);
+    --liveGlobalBlocks;
+    return nullptr;
+}
+
+std::int32_t StandinOleInitializeDepth(void) { return oleDepth; }
+std::int64_t StandinLiveGlobalBlocks(void) { return liveGlobalBlocks; }
+void StandinFailGlobalAlloc(bool fail) { failGlobalAlloc = fail; }

@@ -1,0 +1,16 @@
+// Test-only controls and readings of the Linux stand-in. Tests that use this
+// header run on the stand-in alone; on Windows there is nothing to read.
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+// How many OleInitialize calls of the calling thread are not yet undone.
+__attribute__((visibility("default"))) std::int32_t StandinOleInitializeDepth(void);
+// Blocks from GlobalAlloc not yet given back, in the whole process.
+__attribute__((visibility("default"))) std::int64_t StandinLiveGlobalBlocks(void);
+// Makes every GlobalAlloc fail (true) or work again (false).
+__attribute__((visibility("default"))) void StandinFailGlobalAlloc(bool fail);
+// Thread attach and detach notifications delivered so far, in the whole process.
+__attribute__((visibility("default"))) std::int64_t StandinThreadNotifications(std::uint32_t reason);
+}

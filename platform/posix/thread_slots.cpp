@@ -1,0 +1,96 @@
+// Thread-local storage slots: TlsAlloc, TlsGetValue, TlsSetValue, TlsFree.
+// Each slot carries a generation, so a freed and re-allocated index reads 0
+// on every thread, as on Windows.
+#include <cstdlib>
+#include <mutex>
+
+#include "platform/posix/win32_api.h"
+
+namespace {
+
+// As many indexes as Windows offers a process.
+constexpr DWORD kSlotCount = 1088;
+
+struct Slot {
+    bool used;
+    std::uint64_t generation;
+};
+
+struct Value {
+    std::uint64_t generation;
+    void *value;
+};
+
+std::mutex slotLock;
+Slot slots[kSlotCount];
+DWORD slotLimit = kSlotCount;
+// Plain data, so it is still readable while a thread's other thread-locals
+// are being destroyed at its exit.
+thread_local Value values[kSlotCount];
+
+// A test switch of the stand-in: WINSTANDIN_TLS_SLOTS lowers how many
+// indexes the process may have, down to 0.
+DWORD SlotLimit() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (const char *limit = std::getenv("WINSTANDIN_TLS_SLOTS")) {
+            long n = std::strtol(limit, nullptr, 10);
+            if (n >= 0 && n < static_cast<long>(kSlotCount)) slotLimit = static_cast<DWORD>(n);
+        }
+    });
+    return slotLimit;
+}
+
+bool Valid(DWORD index) {
+    return index < kSlotCount && slots[index].used;
+}
+
+}  // namespace
+
+STANDIN_API DWORD TlsAlloc(void) {
+    DWORD limit = SlotLimit();
+    std::lock_guard<std::mutex> guard(slotLock);
+    for (DWORD i = 0; i < limit; ++i) {
+        if (slots[i].used) continue;
+        slots[i].used = true;
+        ++slots[i].generation;
+        SetLastError(ERROR_SUCCESS);
+        return i;
+    }
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return TLS_OUT_OF_INDEXES;
+}
+
+STANDIN_API LPVOID TlsGetValue(DWORD index) {
+    std::uint64_t generation;
+    {
+        std::lock_guard<std::mutex> guard(slotLock);
+        if (!Valid(index)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
+        generation = slots[index].generation;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return values[index].generation == generation ? values[index].value : nullptr;
+}
+
+STANDIN_API BOOL TlsSetValue(DWORD index, LPVOID value) {
+    std::lock_guard<std::mutex> guard(slotLock);
+    if (!Valid(index)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    values[index] = Value{slots[index].generation, value};
+    return TRUE;
+}
+
+STANDIN_API BOOL TlsFree(DWORD index) {
+    std::lock_guard<std::mutex> guard(slotLock);
+    if (!Valid(index)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    slots[index].used = false;
+    return TRUE;
+}
