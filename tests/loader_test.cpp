@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +15,11 @@
 namespace {
 
 using StringOf = unsigned char *;
+
+int EnvironmentCount(const char *name, int fallback) {
+    const char *value = std::getenv(name);
+    return value != nullptr && std::atoi(value) > 0 ? std::atoi(value) : fallback;
+}
 
 struct Probe {
     HMODULE module = nullptr;
@@ -64,7 +70,8 @@ TEST(LoadedLibrary, AttachesAndServesManyThreadsAtOnce) {
     EXPECT_NE(startup->threadSlot, TLS_OUT_OF_INDEXES);
     EXPECT_NE(probe.threadRecord(), nullptr) << "the loading thread got its record at attach";
 
-    constexpr int kThreads = 8, kCalls = 3000;
+    const int kThreads = EnvironmentCount("VELMORIN_STRESS_THREADS", 8);
+    const int kCalls = EnvironmentCount("VELMORIN_STRESS_CALLS", 3000);
     std::atomic<int> wrong{0}, withRecord{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {

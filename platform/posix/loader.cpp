@@ -1,7 +1,7 @@
 // Loader notifications for the stand-in: one at a time, under the loader
-// lock, like the system loader's. Threads are seen by wrapping
-// pthread_create, so every thread started after a library was loaded gets
-// its thread attach before its own code runs and its thread detach at its end.
+// lock, like the system loader's. Each program's thread start glue reports
+// its threads, so every thread started after a library was loaded gets its
+// thread attach before its own code runs and its thread detach at its end.
 #include "platform/posix/loader.h"
 
 #include <dlfcn.h>
@@ -49,22 +49,6 @@ Loader &TheLoader() {
 
 std::atomic<std::int64_t> threadAttaches{0}, threadDetaches{0};
 
-struct ThreadStart {
-    void *(*routine)(void *);
-    void *argument;
-};
-
-void *StartThread(void *start) {
-    ThreadStart s = *static_cast<ThreadStart *>(start);
-    delete static_cast<ThreadStart *>(start);
-    NotifyThreads(DLL_THREAD_ATTACH);
-    pthread_setspecific(TheLoader().detachKey, reinterpret_cast<void *>(1));
-    void *result = s.routine(s.argument);
-    pthread_setspecific(TheLoader().detachKey, nullptr);
-    NotifyThreads(DLL_THREAD_DETACH);
-    return result;
-}
-
 void NotifyThreads(DWORD reason) {
     Loader &loader = TheLoader();
     std::lock_guard<std::recursive_mutex> guard(loader.lock);
@@ -76,15 +60,14 @@ void NotifyThreads(DWORD reason) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int pthread_create(pthread_t *thread, const pthread_attr_t *attributes,
-                                                                     void *(*routine)(void *), void *argument) {
-    using Create = int (*)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *);
-    static Create real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
-    TheLoader();  // the detach key exists before any wrapped thread runs
-    auto *start = new ThreadStart{routine, argument};
-    int result = real(thread, attributes, StartThread, start);
-    if (result != 0) delete start;
-    return result;
+void StandinThreadStarted() {
+    NotifyThreads(DLL_THREAD_ATTACH);
+    pthread_setspecific(TheLoader().detachKey, reinterpret_cast<void *>(1));
+}
+
+void StandinThreadEnding() {
+    pthread_setspecific(TheLoader().detachKey, nullptr);
+    NotifyThreads(DLL_THREAD_DETACH);
 }
 
 void StandinAttachLibrary(LibraryEntryFunction entry, HINSTANCE module, const char *name) {

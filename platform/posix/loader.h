@@ -15,4 +15,8 @@ __attribute__((visibility("default"))) void StandinAttachLibrary(LibraryEntryFun
                                                                  const char *name);
 // Runs the process detach of a library whose attach succeeded.
 __attribute__((visibility("default"))) void StandinDetachLibrary(LibraryEntryFunction entry);
+
+// Called on a new thread before its own code runs, and when it ends.
+__attribute__((visibility("default"))) void StandinThreadStarted(void);
+__attribute__((visibility("default"))) void StandinThreadEnding(void);
 }

@@ -1,0 +1,46 @@
+// The main sequence of the demonstration program.
+#include "demo/main_sequence.h"
+
+#include "demo/console.h"
+#include "demo/key_waiting.h"
+#include "include/velmorin.h"
+#include "runtime/strings.h"
+
+namespace {
+
+constexpr auto kSentence = MakeLiteral("dit is een zin.");
+constexpr std::int32_t kTrue = -1;
+
+struct MainFrame {
+    CallFrame frame;
+    std::int32_t result;  // never assigned: main returns 0
+};
+
+}  // namespace
+
+void Beep() {
+    MessageBeep(0);
+}
+
+std::int32_t Main(HMODULE, std::int32_t, const char *, std::uint32_t) {
+    MainFrame f{};
+    ClearScreen();
+    Beep();
+
+    // The argument cell owns the sentence's copy for the length of the call;
+    // the caller, not the library, releases it afterwards.
+    StringHandle argument;
+    PushLiteral(f.frame, kSentence);
+    PopInto(f.frame, argument);
+    StringHandle capitalised = VELMORIN(&argument);
+    FreeString(argument);
+
+    PushOwned(f.frame, capitalised);
+    WriteText(f.frame);  // releases the result once written
+    WriteLineEnd();
+
+    while (KeyWaiting() != kTrue) {
+    }
+    Beep();
+    return f.result;
+}

@@ -1,0 +1,97 @@
+// Process services of the stand-in: the command line, quoted as Windows
+// would quote it; the start-up information; the program's module; the end of
+// the process; and Sleep.
+#include <link.h>
+#include <time.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/posix/process_start.h"
+#include "platform/posix/win32_api.h"
+
+namespace {
+
+std::string commandLine;
+
+// One argument as Windows' own command-line parser reads it back: quoted
+// when it is empty or holds a space, tab or quote; backslashes doubled only
+// before a quote.
+void AppendQuoted(std::string &out, const char *arg) {
+    if (*arg != 0 && std::strpbrk(arg, " \t\n\v\"") == nullptr) {
+        out += arg;
+        return;
+    }
+    out += '"';
+    for (const char *p = arg;; ++p) {
+        std::size_t backslashes = 0;
+        while (*p == '\\') ++p, ++backslashes;
+        if (*p == 0) {
+            out.append(backslashes * 2, '\\');
+            break;
+        }
+        if (*p == '"') {
+            out.append(backslashes * 2 + 1, '\\');
+        } else {
+            out.append(backslashes, '\\');
+        }
+        out += *p;
+    }
+    out += '"';
+}
+
+int FirstObject(dl_phdr_info *info, std::size_t, void *base) {
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        if (info->dlpi_phdr[i].p_type == PT_LOAD) {
+            *static_cast<std::uintptr_t *>(base) = info->dlpi_addr + info->dlpi_phdr[i].p_vaddr;
+            break;
+        }
+    }
+    return 1;  // the first object is the program itself
+}
+
+}  // namespace
+
+std::string StandinQuoteCommandLine(int argc, char **argv) {
+    std::string out;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0) out += ' ';
+        AppendQuoted(out, argv[i]);
+    }
+    return out;
+}
+
+void StandinProcessStarting(int argc, char **argv) {
+    commandLine = StandinQuoteCommandLine(argc, argv);
+}
+
+STANDIN_API LPSTR GetCommandLineA(void) {
+    return commandLine.data();
+}
+
+STANDIN_API void GetStartupInfoA(LPSTARTUPINFOA info) {
+    std::memset(info, 0, sizeof *info);
+    info->cb = sizeof *info;
+}
+
+STANDIN_API HMODULE GetModuleHandleA(LPCSTR name) {
+    if (name != nullptr) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    std::uintptr_t base = 0;
+    dl_iterate_phdr(FirstObject, &base);
+    return reinterpret_cast<HMODULE>(base);
+}
+
+STANDIN_API void ExitProcess(UINT exitCode) {
+    // exit() runs the libraries' process detach, as the system does.
+    std::exit(static_cast<int>(exitCode & 0xFF));
+}
+
+STANDIN_API void Sleep(DWORD milliseconds) {
+    timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&pause, &pause) != 0) {
+    }
+}
