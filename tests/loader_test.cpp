@@ -109,13 +109,17 @@ TEST(LoadedLibrary, ErrorsRaisedOnAThreadStayInThatThreadsRecord) {
     EXPECT_TRUE(FreeLibrary(probe.module));
 }
 
-TEST(LoadedLibrary, DoesNotLoadWhenNoThreadLocalIndexIsLeft) {
+TEST(LoadedLibrary, TheBuiltLibraryDoesNotLoadWhenNoThreadLocalIndexIsLeft) {
     std::vector<DWORD> taken;
     for (DWORD index; (index = TlsAlloc()) != TLS_OUT_OF_INDEXES;) taken.push_back(index);
-    HMODULE module = LoadLibraryA(PROBE_LIBRARY);
+    HMODULE module = LoadLibraryA(BUILT_LIBRARY);
     DWORD error = GetLastError();
     for (DWORD index : taken) TlsFree(index);
     EXPECT_EQ(module, nullptr);
     EXPECT_EQ(error, 1114u) << "ERROR_DLL_INIT_FAILED";
+    if (module != nullptr) FreeLibrary(module);
+
+    module = LoadLibraryA(BUILT_LIBRARY);
+    EXPECT_NE(module, nullptr) << "with indexes free again it loads";
     if (module != nullptr) FreeLibrary(module);
 }
