@@ -22,6 +22,7 @@ struct termios saved;
 struct termios raw;
 volatile sig_atomic_t rawWanted = 0;
 volatile sig_atomic_t rawOn = 0;
+volatile sig_atomic_t finished = 0;  // handed back for good: the process is ending
 std::atomic<bool> resized{false};
 std::atomic<bool> continued{false};
 
@@ -43,8 +44,18 @@ void WriteAll(int fd, const char *bytes, std::size_t count) {
     }
 }
 
+// The user's settings and plain drawing state, for now or for good.
+void GiveBack() {
+    if (rawOn) {
+        tcsetattr(keyboardFd, TCSADRAIN, &saved);
+        rawOn = 0;
+    }
+    int slot = handBackSlot.exchange(-1);
+    if (slot >= 0 && displayFd >= 0) WriteAll(displayFd, handBack[slot], handBackLength[slot]);
+}
+
 void ApplyRaw() {
-    if (rawWanted && keyboardFd >= 0 && tcsetattr(keyboardFd, TCSADRAIN, &raw) == 0) rawOn = 1;
+    if (rawWanted && !finished && keyboardFd >= 0 && tcsetattr(keyboardFd, TCSADRAIN, &raw) == 0) rawOn = 1;
 }
 
 void OnEndingSignal(int signal) {
@@ -56,19 +67,35 @@ void OnEndingSignal(int signal) {
     raise(signal);
 }
 
-void OnStop(int) {
-    int error = errno;
-    RestoreTerminal();
-    ::signal(SIGTSTP, SIG_DFL);
-    raise(SIGTSTP);
-    errno = error;
-}
+void OnStop(int);
 
-void OnContinue(int) {
+void CatchStops() {
     struct sigaction stop {};
     stop.sa_handler = OnStop;
     sigemptyset(&stop.sa_mask);
     sigaction(SIGTSTP, &stop, nullptr);
+}
+
+// The user's settings while stopped; ours again once continued. The stop
+// happens inside this handler, so it also comes back here when the stop is
+// dropped, as it is for a process group that no shell controls.
+void OnStop(int) {
+    int error = errno;
+    GiveBack();
+    ::signal(SIGTSTP, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    raise(SIGTSTP);
+    CatchStops();
+    ApplyRaw();
+    continued = true;
+    errno = error;
+}
+
+// Also after a stop that could not be caught: someone else drew meanwhile.
+void OnContinue(int) {
     ApplyRaw();
     continued = true;
 }
@@ -151,12 +178,8 @@ void SetHandBack(const std::string &bytes) {
 }
 
 void RestoreTerminal() {
-    if (rawOn) {
-        tcsetattr(keyboardFd, TCSADRAIN, &saved);
-        rawOn = 0;
-    }
-    int slot = handBackSlot.exchange(-1);
-    if (slot >= 0 && displayFd >= 0) WriteAll(displayFd, handBack[slot], handBackLength[slot]);
+    finished = 1;
+    GiveBack();
 }
 
 bool TakeResize() { return resized.exchange(false); }

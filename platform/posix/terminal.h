@@ -23,8 +23,8 @@ void WriteTerminal(const std::string &bytes);
 // The bytes to write when the terminal is given back; kept current by the
 // console after each update of the mirror.
 void SetHandBack(const std::string &bytes);
-// Gives the terminal back its settings and plain drawing state. Idempotent
-// and async-signal-safe.
+// Gives the terminal back its settings and plain drawing state for good: the
+// process is ending. Idempotent and async-signal-safe.
 void RestoreTerminal();
 // True once after each change of the terminal's size.
 bool TakeResize();
