@@ -1,8 +1,7 @@
 // Process services of the stand-in: the command line, quoted as Windows
 // would quote it; the start-up information; the program's module; the end of
-// the process; and Sleep.
+// the process.
 #include <link.h>
-#include <time.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -88,10 +87,4 @@ STANDIN_API HMODULE GetModuleHandleA(LPCSTR name) {
 STANDIN_API void ExitProcess(UINT exitCode) {
     // exit() runs the libraries' process detach, as the system does.
     std::exit(static_cast<int>(exitCode & 0xFF));
-}
-
-STANDIN_API void Sleep(DWORD milliseconds) {
-    timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&pause, &pause) != 0) {
-    }
 }
