@@ -4,8 +4,9 @@
 #include "platform/posix/key_decoder.h"
 
 #include <cstdint>
-#include <cstring>
 
+#include "platform/posix/escape_sequence.h"
+#include "platform/posix/key_strokes.h"
 #include "platform/posix/key_table.h"
 
 namespace standin {
@@ -13,163 +14,6 @@ namespace standin {
 namespace {
 
 constexpr unsigned char kEsc = 0x1B;
-
-enum class Event { Tap, Press, Repeat, Release };
-
-// One key as the terminal reported it, before it becomes records.
-struct Stroke {
-    KeyIdentity key = kUnknownKey;
-    unsigned char character = 0;
-    unsigned modifiers = 0;  // ModifierBit
-    Event event = Event::Tap;
-};
-
-struct ImpliedModifier {
-    unsigned bit;
-    KeyIdentity key;
-    DWORD state;
-};
-
-// The modifier keys a legacy report implies, in the order they go down.
-constexpr ImpliedModifier kImplied[] = {
-    {kModShift, kShiftKey, SHIFT_PRESSED},
-    {kModCtrl, kCtrlKey, LEFT_CTRL_PRESSED},
-    {kModAlt, kAltKey, LEFT_ALT_PRESSED},
-};
-
-DWORD StateOf(unsigned modifiers) {
-    DWORD state = 0;
-    if (modifiers & kModShift) state |= SHIFT_PRESSED;
-    if (modifiers & kModCtrl) state |= LEFT_CTRL_PRESSED;
-    if (modifiers & kModAlt) state |= LEFT_ALT_PRESSED;
-    if (modifiers & kModCapsLock) state |= CAPSLOCK_ON;
-    if (modifiers & kModNumLock) state |= NUMLOCK_ON;
-    return state;
-}
-
-// Both sides of the modifier that a modifier key's own state bit belongs to.
-DWORD BothSides(DWORD own) {
-    if (own & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) return LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED;
-    if (own & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) return LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED;
-    return own;
-}
-
-INPUT_RECORD KeyRecord(bool down, const KeyIdentity &key, unsigned char character, DWORD state) {
-    INPUT_RECORD r;
-    std::memset(&r, 0, sizeof r);
-    r.EventType = KEY_EVENT;
-    KEY_EVENT_RECORD &k = r.Event.KeyEvent;
-    k.bKeyDown = down ? TRUE : FALSE;
-    k.wRepeatCount = 1;
-    k.wVirtualKeyCode = key.virtualKey;
-    k.wVirtualScanCode = key.scanCode;
-    k.uChar.AsciiChar = static_cast<CHAR>(character);
-    k.dwControlKeyState = state | (key.enhanced ? ENHANCED_KEY : 0);
-    return r;
-}
-
-INPUT_RECORD FocusRecord(bool focused) {
-    INPUT_RECORD r;
-    std::memset(&r, 0, sizeof r);
-    r.EventType = FOCUS_EVENT;
-    r.Event.FocusEvent.bSetFocus = focused ? TRUE : FALSE;
-    return r;
-}
-
-// Parameters of a sequence: up to four ';' fields of up to four ':' parts.
-struct Params {
-    static constexpr int kFields = 4;
-    std::uint32_t value[kFields][kFields] = {};
-    bool present[kFields][kFields] = {};
-    int fields = 0;
-
-    bool Has(int f, int p) const { return present[f][p]; }
-    std::uint32_t Get(int f, int p, std::uint32_t fallback) const { return present[f][p] ? value[f][p] : fallback; }
-};
-
-Params ParseParams(const unsigned char *p, std::size_t n) {
-    Params r;
-    int f = 0, part = 0;
-    r.fields = n > 0 ? 1 : 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        unsigned char c = p[i];
-        if (c == ';') {
-            ++f;
-            part = 0;
-            ++r.fields;
-        } else if (c == ':') {
-            ++part;
-        } else if (c >= '0' && c <= '9' && f < Params::kFields && part < Params::kFields) {
-            std::uint32_t &v = r.value[f][part];
-            if (v < 100000000) v = v * 10 + (c - '0');  // larger numbers name nothing anyway
-            r.present[f][part] = true;
-        }
-    }
-    return r;
-}
-
-// The modifier parameter (1 + bits) as bits.
-unsigned ModifierBits(const Params &p, int field) {
-    std::uint32_t m = p.Get(field, 0, 1);
-    return m >= 1 ? (m - 1) & 0xFF : 0;
-}
-
-// The length of the UTF-8 character at b, 0 when it may be cut short, and
-// 1 for a byte that starts none: that byte then stands for itself.
-std::size_t Utf8Character(const unsigned char *b, std::size_t n, bool final, std::uint32_t &codePoint) {
-    unsigned char lead = b[0];
-    std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                         : lead >= 0xF0 && lead <= 0xF4 ? 4 : 1;
-    codePoint = lead;
-    if (length == 1) return 1;
-    std::uint32_t cp = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if (i >= n) return final ? 1 : 0;
-        unsigned char c = b[i];
-        bool ok = (c & 0xC0) == 0x80;
-        if (i == 1 && lead == 0xE0) ok = ok && c >= 0xA0;  // overlong
-        if (i == 1 && lead == 0xED) ok = ok && c < 0xA0;   // surrogate
-        if (i == 1 && lead == 0xF0) ok = ok && c >= 0x90;  // overlong
-        if (i == 1 && lead == 0xF4) ok = ok && c < 0x90;   // past U+10FFFF
-        if (!ok) return 1;
-        cp = cp << 6 | (c & 0x3F);
-    }
-    codePoint = cp;
-    return length;
-}
-
-// The shape of an escape sequence after its introducer.
-struct Shape {
-    enum Status { Complete, Incomplete, Malformed } status;
-    std::size_t length;          // of the whole sequence, introducer included
-    unsigned char marker;        // private marker < = > ?, or 0
-    std::size_t paramsStart, paramsEnd;
-    bool intermediates;
-    unsigned char finalByte;
-};
-
-// Measures a sequence whose parameters start at b[start]: parameter bytes,
-// intermediate bytes, then one final byte.
-Shape MeasureSequence(const unsigned char *b, std::size_t n, std::size_t start, bool allowMarker) {
-    Shape s{Shape::Incomplete, 0, 0, start, start, false, 0};
-    std::size_t i = start;
-    if (allowMarker && i < n && b[i] >= '<' && b[i] <= '?') s.marker = b[i++];
-    s.paramsStart = i;
-    while (i < n && b[i] >= 0x30 && b[i] <= 0x3F) ++i;
-    s.paramsEnd = i;
-    while (i < n && b[i] >= 0x20 && b[i] <= 0x2F) {
-        s.intermediates = true;
-        ++i;
-    }
-    if (i >= kLongestSequence) {
-        s.status = Shape::Malformed;
-    } else if (i < n) {
-        s.status = b[i] >= 0x40 && b[i] <= 0x7E ? Shape::Complete : Shape::Malformed;
-        s.finalByte = b[i];
-        s.length = i + 1;
-    }
-    return s;
-}
 
 class Decoder {
 public:
@@ -305,7 +149,7 @@ private:
         case 'I':
         case 'O':
             if (p.fields == 0) {
-                out_.push_back(FocusRecord(finalByte == 'I'));
+                AppendFocus(finalByte == 'I', out_);
                 return;
             }
             break;
@@ -361,9 +205,9 @@ private:
         s.modifiers = ModifierBits(p, field);
         if (p.Has(field, 1)) {
             std::uint32_t type = p.Get(field, 1, 1);
-            s.event = type == 3 ? Event::Release : type == 2 ? Event::Repeat : Event::Press;
+            s.kind = type == 3 ? StrokeKind::Release : type == 2 ? StrokeKind::Repeat : StrokeKind::Press;
         } else {
-            s.event = reports_ == KeyReports::PressesAndReleases ? Event::Press : Event::Tap;
+            s.kind = reports_ == KeyReports::PressesAndReleases ? StrokeKind::Press : StrokeKind::Tap;
         }
         return s;
     }
@@ -418,31 +262,7 @@ private:
         if (finalByte == 'c') replies_->deviceAttributes = true;
     }
 
-    void Emit(const Stroke &s) {
-        DWORD own = ModifierKeyState(s.key);
-        DWORD state = StateOf(s.modifiers) & ~BothSides(own);
-        if (s.event != Event::Tap) {
-            bool down = s.event != Event::Release;
-            out_.push_back(KeyRecord(down, s.key, s.character, down ? state | own : state));
-            return;
-        }
-        // A legacy report: the implied modifiers go down first and up last.
-        DWORD held = state & (CAPSLOCK_ON | NUMLOCK_ON);
-        for (const ImpliedModifier &m : kImplied)
-            if ((s.modifiers & m.bit) && m.key.virtualKey != s.key.virtualKey) {
-                held |= m.state;
-                out_.push_back(KeyRecord(true, m.key, 0, held));
-            }
-        out_.push_back(KeyRecord(true, s.key, s.character, state | own));
-        out_.push_back(KeyRecord(false, s.key, s.character, state));
-        for (std::size_t i = sizeof kImplied / sizeof kImplied[0]; i-- > 0;) {
-            const ImpliedModifier &m = kImplied[i];
-            if ((s.modifiers & m.bit) && m.key.virtualKey != s.key.virtualKey) {
-                held &= ~m.state;
-                out_.push_back(KeyRecord(false, m.key, 0, held));
-            }
-        }
-    }
+    void Emit(const Stroke &s) { AppendStroke(s, out_); }
 
     KeyReports reports_;
     std::vector<INPUT_RECORD> &out_;

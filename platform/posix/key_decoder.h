@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/posix/escape_sequence.h"
 #include "platform/posix/win32_types.h"
 
 namespace standin {
@@ -23,9 +24,6 @@ struct TerminalReplies {
     int keyboardFlags = -1;         // CSI ? flags u, the keyboard protocol's state; -1 when none came
     bool deviceAttributes = false;  // CSI ? ... c, which every terminal sends when asked
 };
-
-// Longest escape sequence taken as one; a longer one is treated as typed text.
-constexpr std::size_t kLongestSequence = 64;
 
 // Decodes keys from the start of bytes and appends their records to out.
 // Returns how many bytes it consumed. A sequence that may still be incomplete
