@@ -203,4 +203,6 @@ unsigned char ConsoleCharFromCodePoint(std::uint32_t codePoint) {
     return '?';
 }
 
+std::uint32_t CodePointFromConsoleChar(unsigned char c) { return c < 0x80 ? c : kCodePage437High[c - 0x80]; }
+
 }  // namespace standin
