@@ -47,6 +47,7 @@ STANDIN_API BOOL SetConsoleCursorInfo(HANDLE output, const CONSOLE_CURSOR_INFO *
 STANDIN_API BOOL GetConsoleScreenBufferInfo(HANDLE output, PCONSOLE_SCREEN_BUFFER_INFO info);
 STANDIN_API BOOL SetConsoleCursorPosition(HANDLE output, COORD position);
 STANDIN_API BOOL SetConsoleScreenBufferSize(HANDLE output, COORD size);
+STANDIN_API BOOL SetConsoleWindowInfo(HANDLE output, BOOL absolute, const SMALL_RECT *window);
 STANDIN_API HANDLE CreateConsoleScreenBuffer(DWORD access, DWORD share, const SECURITY_ATTRIBUTES *security,
                                              DWORD flags, LPVOID reserved);
 STANDIN_API BOOL SetConsoleActiveScreenBuffer(HANDLE output);

@@ -1,0 +1,68 @@
+// The process's one console under the stand-in: the handle table, the screen
+// buffers, the input queue and the console modes behind one lock, and the
+// step that mirrors the active buffer onto the terminal after a change.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/posix/screen_buffer.h"
+#include "platform/posix/terminal.h"
+#include "platform/posix/terminal_mirror.h"
+
+namespace standin {
+
+enum class HandleKind {
+    Input,   // the console input buffer
+    Screen,  // a screen buffer
+    File,    // a standard handle that is not the console: a file, a pipe
+};
+
+struct HandleEntry {
+    HandleKind kind;
+    DWORD access;
+    std::shared_ptr<ScreenBuffer> screen;  // for Screen handles
+};
+
+struct ConsoleCore {
+    std::mutex lock;
+    std::condition_variable inputArrived;
+    std::unordered_map<std::uintptr_t, HandleEntry> handles;
+    std::uintptr_t nextHandle = 0x10;
+    HANDLE standard[3] = {};  // input, output, error, as GetStdHandle gives them
+    // The buffer on the terminal. The console holds it, so it lives on even
+    // when every handle to it is closed.
+    std::shared_ptr<ScreenBuffer> active;
+    COORD display{80, 25};  // the terminal's size, or 80 x 25 without one
+    TerminalFds terminal;
+    TerminalMirror mirror;
+    DWORD inputMode = 0;
+    std::deque<INPUT_RECORD> input;
+};
+
+// The console, set up on first use. Hold its lock for any access.
+ConsoleCore &TheConsole();
+
+HANDLE AddHandle(ConsoleCore &console, HandleEntry entry);
+// Null when the handle is not one of the console's open handles.
+HandleEntry *FindHandle(ConsoleCore &console, HANDLE handle);
+ScreenBuffer *FindScreen(ConsoleCore &console, HANDLE handle);
+bool IsInputHandle(ConsoleCore &console, HANDLE handle);
+
+// After a change to a buffer: when it is the one on the terminal, bring the
+// terminal up to date in one write.
+void ShowChanges(ConsoleCore &console, const ScreenBuffer &buffer);
+// The same for the whole terminal, after the active buffer was switched.
+void RedrawTerminal(ConsoleCore &console);
+
+// The largest window the display allows on the buffer.
+COORD LargestWindow(const ConsoleCore &console, const ScreenBuffer &buffer);
+
+// Sets the last error and returns FALSE: the shape of every failure.
+BOOL Fail(DWORD error);
+
+}  // namespace standin

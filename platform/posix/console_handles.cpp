@@ -1,0 +1,117 @@
+// The console's handles: the standard handles, opening "CONIN$" and
+// "CONOUT$", closing, console modes, and making and activating screen buffers.
+#include <strings.h>
+
+#include "platform/posix/console_core.h"
+#include "platform/posix/win32_api.h"
+
+using namespace standin;
+
+namespace {
+
+constexpr DWORD kInputModeBits = 0x03FF;
+constexpr DWORD kOutputModeBits = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT |
+                                  ENABLE_VIRTUAL_TERMINAL_PROCESSING | DISABLE_NEWLINE_AUTO_RETURN |
+                                  ENABLE_LVB_GRID_WORLDWIDE;
+
+bool Named(LPCSTR name, const char *device) { return strcasecmp(name, device) == 0; }
+
+}  // namespace
+
+STANDIN_API HANDLE GetStdHandle(DWORD which) {
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    switch (which) {
+    case STD_INPUT_HANDLE: return console.standard[0];
+    case STD_OUTPUT_HANDLE: return console.standard[1];
+    case STD_ERROR_HANDLE: return console.standard[2];
+    default: SetLastError(ERROR_INVALID_HANDLE); return INVALID_HANDLE_VALUE;
+    }
+}
+
+// Only the console devices exist for the stand-in; the system opens no files.
+STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
+                               HANDLE) {
+    if (name == nullptr) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+    if (disposition < CREATE_NEW || disposition >= TRUNCATE_EXISTING)
+        return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    bool input = Named(name, "CONIN$");
+    bool output = Named(name, "CONOUT$");
+    if (Named(name, "CON")) {
+        // The plain device name picks its side by the access asked for.
+        DWORD side = access & (GENERIC_READ | GENERIC_WRITE);
+        input = side == GENERIC_READ;
+        output = side == GENERIC_WRITE;
+        if (!input && !output) return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+    }
+    if (input) return AddHandle(console, HandleEntry{HandleKind::Input, access, nullptr});
+    if (output) return AddHandle(console, HandleEntry{HandleKind::Screen, access, console.active});
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return INVALID_HANDLE_VALUE;
+}
+
+STANDIN_API BOOL CloseHandle(HANDLE handle) {
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    if (console.handles.erase(reinterpret_cast<std::uintptr_t>(handle)) == 0) return Fail(ERROR_INVALID_HANDLE);
+    return TRUE;
+}
+
+STANDIN_API BOOL GetConsoleMode(HANDLE handle, LPDWORD mode) {
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    HandleEntry *entry = FindHandle(console, handle);
+    if (entry == nullptr || entry->kind == HandleKind::File) return Fail(ERROR_INVALID_HANDLE);
+    if (mode == nullptr) return Fail(ERROR_NOACCESS);
+    *mode = entry->kind == HandleKind::Input ? console.inputMode : entry->screen->mode;
+    return TRUE;
+}
+
+STANDIN_API BOOL SetConsoleMode(HANDLE handle, DWORD mode) {
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    HandleEntry *entry = FindHandle(console, handle);
+    if (entry == nullptr || entry->kind == HandleKind::File) return Fail(ERROR_INVALID_HANDLE);
+    if (entry->kind == HandleKind::Screen) {
+        if (mode & ~kOutputModeBits) return Fail(ERROR_INVALID_PARAMETER);
+        entry->screen->mode = mode;
+        return TRUE;
+    }
+    // An input mode is taken even when it is then reported as wrong.
+    bool processedBefore = console.inputMode & ENABLE_PROCESSED_INPUT;
+    console.inputMode = mode;
+    bool processed = mode & ENABLE_PROCESSED_INPUT;
+    if (processed != processedBefore) SetSignalKeys(processed);
+    bool echoWithoutLines = (mode & ENABLE_ECHO_INPUT) && !(mode & ENABLE_LINE_INPUT);
+    if ((mode & ~kInputModeBits) || echoWithoutLines) return Fail(ERROR_INVALID_PARAMETER);
+    return TRUE;
+}
+
+STANDIN_API HANDLE CreateConsoleScreenBuffer(DWORD access, DWORD, const SECURITY_ATTRIBUTES *, DWORD flags,
+                                             LPVOID reserved) {
+    if (flags != CONSOLE_TEXTMODE_BUFFER || reserved != nullptr)
+        return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    const ScreenBuffer &active = *console.active;
+    auto buffer = std::make_shared<ScreenBuffer>();
+    DWORD error = InitBuffer(*buffer, active.window.Right - active.window.Left + 1,
+                             active.window.Bottom - active.window.Top + 1, active.attributes);
+    if (error != ERROR_SUCCESS) return SetLastError(error), INVALID_HANDLE_VALUE;
+    return AddHandle(console, HandleEntry{HandleKind::Screen, access, std::move(buffer)});
+}
+
+STANDIN_API BOOL SetConsoleActiveScreenBuffer(HANDLE output) {
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    HandleEntry *entry = FindHandle(console, output);
+    if (entry == nullptr || entry->kind != HandleKind::Screen || !(entry->access & GENERIC_WRITE))
+        return Fail(ERROR_INVALID_HANDLE);
+    if (entry->screen == console.active) return TRUE;
+    console.active = entry->screen;
+    console.mirror.Invalidate();
+    RedrawTerminal(console);
+    return TRUE;
+}

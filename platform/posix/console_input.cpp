@@ -1,0 +1,108 @@
+// The console input buffer: a first-in first-out queue of input records that
+// the terminal's reading loop and WriteConsoleInputA fill, and Peek and Read
+// take from.
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "platform/posix/console_core.h"
+#include "platform/posix/console_internal.h"
+#include "platform/posix/win32_api.h"
+
+using namespace standin;
+
+namespace {
+
+DWORD CopyOut(const std::deque<INPUT_RECORD> &queue, PINPUT_RECORD records, DWORD length) {
+    DWORD count = static_cast<DWORD>(std::min<std::size_t>(length, queue.size()));
+    std::copy_n(queue.begin(), count, records);
+    return count;
+}
+
+}  // namespace
+
+namespace standin {
+
+void QueueInput(const INPUT_RECORD *records, std::size_t count) {
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    console.input.insert(console.input.end(), records, records + count);
+    console.inputArrived.notify_all();
+}
+
+int TerminalInputFd() { return TheConsole().terminal.keyboard; }
+
+DWORD InputMode() {
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    return console.inputMode;
+}
+
+}  // namespace standin
+
+STANDIN_API BOOL PeekConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
+    PumpTerminalInput();
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
+    if (read == nullptr || (records == nullptr && length > 0)) return Fail(ERROR_NOACCESS);
+    *read = CopyOut(console.input, records, length);
+    return TRUE;
+}
+
+// Waits, as Windows does, until at least one record is there.
+STANDIN_API BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
+    ConsoleCore &console = TheConsole();
+    for (;;) {
+        PumpTerminalInput();
+        std::unique_lock<std::mutex> hold(console.lock);
+        if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
+        if (read == nullptr || (records == nullptr && length > 0)) return Fail(ERROR_NOACCESS);
+        if (length == 0 || !console.input.empty()) {
+            DWORD count = CopyOut(console.input, records, length);
+            console.input.erase(console.input.begin(), console.input.begin() + count);
+            *read = count;
+            return TRUE;
+        }
+        int keyboard = console.terminal.keyboard;
+        if (keyboard < 0) {
+            console.inputArrived.wait_for(hold, std::chrono::milliseconds(50));
+            continue;
+        }
+        hold.unlock();
+        struct pollfd ready {keyboard, POLLIN, 0};
+        poll(&ready, 1, 50);
+    }
+}
+
+STANDIN_API BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *records, DWORD length, LPDWORD written) {
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
+    if (written == nullptr || (records == nullptr && length > 0)) return Fail(ERROR_NOACCESS);
+    console.input.insert(console.input.end(), records, records + length);
+    console.inputArrived.notify_all();
+    *written = length;
+    return TRUE;
+}
+
+// Typed keys the reading loop has not yet queued are discarded too.
+STANDIN_API BOOL FlushConsoleInputBuffer(HANDLE input) {
+    PumpTerminalInput();
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
+    console.input.clear();
+    return TRUE;
+}
+
+STANDIN_API BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count) {
+    PumpTerminalInput();
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
+    if (count == nullptr) return Fail(ERROR_NOACCESS);
+    *count = static_cast<DWORD>(console.input.size());
+    return TRUE;
+}

@@ -1,0 +1,166 @@
+// Terminal attachment, raw mode, and the restore at exit, on fatal signals
+// and around a stop (Ctrl+Z) with its continue.
+#include "platform/posix/terminal.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace standin {
+namespace {
+
+int displayFd = -1;
+int keyboardFd = -1;
+struct termios saved;
+struct termios raw;
+volatile sig_atomic_t rawWanted = 0;
+volatile sig_atomic_t rawOn = 0;
+std::atomic<bool> resized{false};
+std::atomic<bool> continued{false};
+
+// Double-buffered, so a signal handler always finds one whole copy.
+constexpr std::size_t kHandBackMax = 64;
+char handBack[2][kHandBackMax];
+std::size_t handBackLength[2];
+std::atomic<int> handBackSlot{-1};
+
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+
+void WriteAll(int fd, const char *bytes, std::size_t count) {
+    while (count > 0) {
+        ssize_t n = write(fd, bytes, count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        bytes += n;
+        count -= static_cast<std::size_t>(n);
+    }
+}
+
+void ApplyRaw() {
+    if (rawWanted && keyboardFd >= 0 && tcsetattr(keyboardFd, TCSADRAIN, &raw) == 0) rawOn = 1;
+}
+
+void OnEndingSignal(int signal) {
+    int error = errno;
+    RestoreTerminal();
+    errno = error;
+    // The handler was reset on entry: the signal, blocked until we return,
+    // then ends the process as it would have without us.
+    raise(signal);
+}
+
+void OnStop(int) {
+    int error = errno;
+    RestoreTerminal();
+    ::signal(SIGTSTP, SIG_DFL);
+    raise(SIGTSTP);
+    errno = error;
+}
+
+void OnContinue(int) {
+    struct sigaction stop {};
+    stop.sa_handler = OnStop;
+    sigemptyset(&stop.sa_mask);
+    sigaction(SIGTSTP, &stop, nullptr);
+    ApplyRaw();
+    continued = true;
+}
+
+void OnResize(int) { resized = true; }
+
+// Our handler goes in only where nobody has put one: a program that handles
+// a signal itself keeps that, and the exit-time restore still runs.
+void InstallIfDefault(int signal, void (*handler)(int), int flags) {
+    struct sigaction current {};
+    if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
+    if (current.sa_flags & SA_SIGINFO) return;
+    struct sigaction ours {};
+    ours.sa_handler = handler;
+    ours.sa_flags = flags;
+    sigemptyset(&ours.sa_mask);
+    sigaction(signal, &ours, nullptr);
+}
+
+void RestoreAtExit() { RestoreTerminal(); }
+
+}  // namespace
+
+TerminalFds AttachTerminal(bool signalKeys) {
+    TerminalFds fds;
+    if (isatty(STDOUT_FILENO)) fds.display = STDOUT_FILENO;
+    else if (isatty(STDERR_FILENO)) fds.display = STDERR_FILENO;
+    if (isatty(STDIN_FILENO)) fds.keyboard = STDIN_FILENO;
+    else if (fds.display >= 0) fds.keyboard = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    displayFd = fds.display;
+    keyboardFd = fds.keyboard;
+    if (fds.display < 0 && fds.keyboard < 0) return fds;
+
+    std::atexit(RestoreAtExit);
+    for (int signal : kEndingSignals) InstallIfDefault(signal, OnEndingSignal, SA_RESETHAND);
+    InstallIfDefault(SIGTSTP, OnStop, 0);
+    InstallIfDefault(SIGCONT, OnContinue, 0);
+    if (fds.display >= 0) InstallIfDefault(SIGWINCH, OnResize, SA_RESTART);
+
+    if (fds.keyboard >= 0 && tcgetattr(fds.keyboard, &saved) == 0) {
+        raw = saved;
+        raw.c_iflag &= ~(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
+        raw.c_cflag |= CS8;
+        raw.c_lflag &= ~(ECHO | ICANON | IEXTEN);
+        if (!signalKeys) raw.c_lflag &= ~ISIG;
+        // Reads return at once with what is there: the reader polls.
+        raw.c_cc[VMIN] = 0;
+        raw.c_cc[VTIME] = 0;
+        rawWanted = 1;
+        ApplyRaw();
+    }
+    return fds;
+}
+
+bool TerminalSize(int fd, int &columns, int &rows) {
+    struct winsize size {};
+    if (fd < 0 || ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0) return false;
+    columns = size.ws_col;
+    rows = size.ws_row;
+    return true;
+}
+
+void SetSignalKeys(bool on) {
+    if (!rawWanted) return;
+    if (on) raw.c_lflag |= ISIG;
+    else raw.c_lflag &= ~ISIG;
+    if (rawOn) ApplyRaw();
+}
+
+void WriteTerminal(const std::string &bytes) {
+    if (displayFd >= 0) WriteAll(displayFd, bytes.data(), bytes.size());
+}
+
+void SetHandBack(const std::string &bytes) {
+    int slot = handBackSlot.load() == 0 ? 1 : 0;
+    std::size_t count = bytes.size() < kHandBackMax ? bytes.size() : kHandBackMax;
+    std::memcpy(handBack[slot], bytes.data(), count);
+    handBackLength[slot] = count;
+    handBackSlot = slot;
+}
+
+void RestoreTerminal() {
+    if (rawOn) {
+        tcsetattr(keyboardFd, TCSADRAIN, &saved);
+        rawOn = 0;
+    }
+    int slot = handBackSlot.exchange(-1);
+    if (slot >= 0 && displayFd >= 0) WriteAll(displayFd, handBack[slot], handBackLength[slot]);
+}
+
+bool TakeResize() { return resized.exchange(false); }
+
+bool TakeRedraw() { return continued.exchange(false); }
+
+}  // namespace standin

@@ -1,0 +1,545 @@
+// The console functions themselves as Windows defines them, on the stand-in
+// and on Wine alike: return value, last error, cells and cursor read back,
+// and outputs left alone when a call fails.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/windows.h"
+#include "tests/support/wine_departures.h"
+
+// Found by argument lookup, so they live beside the record's own namespace.
+static bool operator==(const SMALL_RECT &a, const SMALL_RECT &b) {
+    return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
+}
+
+static std::ostream &operator<<(std::ostream &out, const SMALL_RECT &r) {
+    return out << "(" << r.Left << "," << r.Top << ")-(" << r.Right << "," << r.Bottom << ")";
+}
+
+namespace {
+
+constexpr DWORD kSentinel = 0xDEADBEEF;
+
+class ConsoleApiTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        for (HANDLE h : handles_) CloseHandle(h);
+    }
+
+    HANDLE Keep(HANDLE h) {
+        EXPECT_NE(h, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+        handles_.push_back(h);
+        return h;
+    }
+
+    HANDLE NewBuffer(DWORD access = GENERIC_READ | GENERIC_WRITE) {
+        return Keep(CreateConsoleScreenBuffer(access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              CONSOLE_TEXTMODE_BUFFER, nullptr));
+    }
+
+    // A blank buffer of exactly width x height.
+    HANDLE Buffer(int width, int height) {
+        HANDLE h = NewBuffer();
+        SMALL_RECT oneCell{0, 0, 0, 0};
+        EXPECT_TRUE(SetConsoleWindowInfo(h, TRUE, &oneCell));
+        EXPECT_TRUE(SetConsoleScreenBufferSize(h, At(width, height))) << "error " << GetLastError();
+        return h;
+    }
+
+    HANDLE Input() {
+        return Keep(CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    }
+
+    static COORD At(int x, int y) { return COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}; }
+
+    static SMALL_RECT Rect(int left, int top, int right, int bottom) {
+        return SMALL_RECT{static_cast<SHORT>(left), static_cast<SHORT>(top), static_cast<SHORT>(right),
+                          static_cast<SHORT>(bottom)};
+    }
+
+    static CHAR_INFO Cell(char c, WORD attribute = 7) {
+        CHAR_INFO cell{};
+        cell.Char.AsciiChar = c;
+        cell.Attributes = attribute;
+        return cell;
+    }
+
+    static CONSOLE_SCREEN_BUFFER_INFO Info(HANDLE h) {
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        EXPECT_TRUE(GetConsoleScreenBufferInfo(h, &info));
+        return info;
+    }
+
+    // The characters of cells [x, x + count) of row y.
+    static std::string Chars(HANDLE h, int y, int x = 0, int count = -1) {
+        if (count < 0) count = Info(h).dwSize.X - x;
+        std::vector<CHAR_INFO> cells(static_cast<std::size_t>(count));
+        SMALL_RECT region = Rect(x, y, x + count - 1, y);
+        EXPECT_TRUE(ReadConsoleOutputA(h, cells.data(), At(count, 1), At(0, 0), &region));
+        std::string text;
+        for (const CHAR_INFO &cell : cells) text += cell.Char.AsciiChar;
+        return text;
+    }
+
+    static WORD AttributeAt(HANDLE h, int x, int y) {
+        CHAR_INFO cell{};
+        SMALL_RECT region = Rect(x, y, x, y);
+        EXPECT_TRUE(ReadConsoleOutputA(h, &cell, At(1, 1), At(0, 0), &region));
+        return cell.Attributes;
+    }
+
+    static void Rows(HANDLE h, const std::vector<std::string> &rows) {
+        DWORD written;
+        for (std::size_t y = 0; y < rows.size(); ++y)
+            for (std::size_t x = 0; x < rows[y].size(); ++x)
+                FillConsoleOutputCharacterA(h, rows[y][x], 1, At(static_cast<int>(x), static_cast<int>(y)), &written);
+    }
+
+    static std::vector<std::string> AllRows(HANDLE h) {
+        std::vector<std::string> rows;
+        for (int y = 0; y < Info(h).dwSize.Y; ++y) rows.push_back(Chars(h, y));
+        return rows;
+    }
+
+    static void ExpectFailure(BOOL result, DWORD error) {
+        EXPECT_FALSE(result);
+        EXPECT_EQ(GetLastError(), error);
+    }
+
+private:
+    std::vector<HANDLE> handles_;
+};
+
+INPUT_RECORD Key(char c) {
+    INPUT_RECORD record{};
+    record.EventType = KEY_EVENT;
+    record.Event.KeyEvent.bKeyDown = TRUE;
+    record.Event.KeyEvent.wRepeatCount = 1;
+    record.Event.KeyEvent.uChar.AsciiChar = c;
+    return record;
+}
+
+}  // namespace
+
+// --- fills
+
+TEST_F(ConsoleApiTest, FillsWrapRowByRowStopAtTheEndAndReportTheCellsFilled) {
+    HANDLE h = Buffer(10, 3);
+    DWORD written = kSentinel;
+    ASSERT_TRUE(FillConsoleOutputCharacterA(h, 'y', 5, At(8, 0), &written));
+    EXPECT_EQ(written, 5u);
+    ASSERT_TRUE(FillConsoleOutputCharacterA(h, 'x', 10, At(8, 2), &written));
+    EXPECT_EQ(written, 2u);
+    ASSERT_TRUE(FillConsoleOutputCharacterA(h, 'z', 0, At(0, 2), &written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(AllRows(h), (std::vector<std::string>{"        yy", "yyy       ", "        xx"}));
+}
+
+TEST_F(ConsoleApiTest, ACharacterFillKeepsAttributesAndAnAttributeFillKeepsCharacters) {
+    HANDLE h = Buffer(10, 2);
+    DWORD written;
+    ASSERT_TRUE(FillConsoleOutputAttribute(h, 0x4E, 20, At(0, 0), &written));
+    ASSERT_TRUE(FillConsoleOutputCharacterA(h, 'k', 4, At(3, 1), &written));
+    ASSERT_TRUE(FillConsoleOutputAttribute(h, 0xFFFF, 2, At(4, 1), &written));
+    EXPECT_EQ(Chars(h, 1), "   kkkk   ");
+    EXPECT_EQ(AttributeAt(h, 3, 1), 0x4E);
+    EXPECT_EQ(AttributeAt(h, 4, 1), 0xFFFF) << "any WORD is an attribute";
+    EXPECT_EQ(AttributeAt(h, 6, 1), 0x4E);
+}
+
+TEST_F(ConsoleApiTest, FillStartingOutsideTheBufferFillsNothing) {
+    SKIP_ON_WINE(WineDeparture::FillStartOutsideBuffer);
+    HANDLE h = Buffer(10, 3);
+    for (COORD start : {At(10, 0), At(-1, 1), At(0, 3), At(0, -1)}) {
+        SCOPED_TRACE(std::to_string(start.X) + "," + std::to_string(start.Y));
+        DWORD written = kSentinel;
+        EXPECT_TRUE(FillConsoleOutputCharacterA(h, 'x', 5, start, &written));
+        EXPECT_EQ(written, 0u);
+    }
+    EXPECT_EQ(AllRows(h), (std::vector<std::string>(3, std::string(10, ' '))));
+}
+
+// --- block writes and reads
+
+TEST_F(ConsoleApiTest, BlockWritesAreTrimmedToTheCallersCellsThenToTheBuffer) {
+    HANDLE h = Buffer(20, 15);
+    std::vector<CHAR_INFO> cells;
+    for (int i = 0; i < 16 * 17; ++i) cells.push_back(Cell(static_cast<char>('A' + i % 26)));
+    struct Case {
+        COORD size, origin;
+        SMALL_RECT region, trimmed;
+    };
+    const Case cases[] = {
+        {At(6, 17), At(2, 3), Rect(10, 7, 15, 11), Rect(10, 7, 13, 11)},
+        {At(16, 7), At(2, 3), Rect(10, 7, 15, 11), Rect(10, 7, 15, 10)},
+        {At(16, 7), At(0, 0), Rect(18, 7, 22, 7), Rect(18, 7, 19, 7)},
+        {At(3, 3), At(0, 0), Rect(2, 14, 4, 16), Rect(2, 14, 4, 14)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.region);
+        SMALL_RECT region = c.region;
+        ASSERT_TRUE(WriteConsoleOutputA(h, cells.data(), c.size, c.origin, &region));
+        EXPECT_EQ(region, c.trimmed);
+        // The bottom right cell written comes from the matching source cell.
+        int sourceX = c.origin.X + (c.trimmed.Right - c.trimmed.Left);
+        int sourceY = c.origin.Y + (c.trimmed.Bottom - c.trimmed.Top);
+        EXPECT_EQ(Chars(h, c.trimmed.Bottom, c.trimmed.Right, 1)[0],
+                  cells[static_cast<std::size_t>(sourceY) * c.size.X + sourceX].Char.AsciiChar);
+    }
+    EXPECT_EQ(Info(h).dwCursorPosition.X, 0) << "block writes leave the cursor";
+}
+
+TEST_F(ConsoleApiTest, InvertedRegionOrOriginOutsideTheCellsIsRefusedAndChangesNothing) {
+    SKIP_ON_WINE(WineDeparture::BlockWriteBadRegionAccepted);
+    HANDLE h = Buffer(10, 3);
+    CHAR_INFO cells[4] = {Cell('a'), Cell('b'), Cell('c'), Cell('d')};
+    struct Case {
+        COORD origin;
+        SMALL_RECT region;
+    };
+    const Case cases[] = {{At(0, 0), Rect(3, 0, 2, 0)}, {At(0, 0), Rect(0, 1, 1, 0)}, {At(2, 0), Rect(0, 0, 1, 1)},
+                          {At(0, 2), Rect(0, 0, 1, 1)}, {At(-1, 0), Rect(0, 0, 1, 1)}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.region);
+        SMALL_RECT region = c.region;
+        SetLastError(kSentinel);
+        ExpectFailure(WriteConsoleOutputA(h, cells, At(2, 2), c.origin, &region), ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(region, c.region);
+    }
+    EXPECT_EQ(AllRows(h), (std::vector<std::string>(3, std::string(10, ' '))));
+}
+
+TEST_F(ConsoleApiTest, BlockWriteLeftOfTheBufferWritesTheOverlap) {
+    SKIP_ON_WINE(WineDeparture::BlockWriteLeftOfBuffer);
+    HANDLE h = Buffer(10, 3);
+    CHAR_INFO cells[8] = {Cell('a'), Cell('b'), Cell('c'), Cell('d'), Cell('e'), Cell('f'), Cell('g'), Cell('h')};
+    SMALL_RECT region = Rect(-2, -1, 1, 0);
+    ASSERT_TRUE(WriteConsoleOutputA(h, cells, At(4, 2), At(0, 0), &region));
+    EXPECT_EQ(region, Rect(0, 0, 1, 0));
+    EXPECT_EQ(Chars(h, 0), "gh        ");
+}
+
+TEST_F(ConsoleApiTest, BlockReadsGiveBackWhatWasWrittenAndClipAtTheRightEdge) {
+    HANDLE h = Buffer(10, 3);
+    CHAR_INFO row[5] = {Cell('v', 0x12), Cell('w', 0x34), Cell('x', 0x56), Cell('y'), Cell('z')};
+    SMALL_RECT region = Rect(7, 1, 11, 1);
+    ASSERT_TRUE(WriteConsoleOutputA(h, row, At(5, 1), At(0, 0), &region));
+    CHAR_INFO back[5] = {Cell('-'), Cell('-'), Cell('-'), Cell('-'), Cell('-')};
+    region = Rect(7, 1, 11, 1);
+    ASSERT_TRUE(ReadConsoleOutputA(h, back, At(5, 1), At(0, 0), &region));
+    EXPECT_EQ(region, Rect(7, 1, 9, 1));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(back[i].Char.AsciiChar, row[i].Char.AsciiChar);
+        EXPECT_EQ(back[i].Attributes, row[i].Attributes);
+    }
+    EXPECT_EQ(back[3].Char.AsciiChar, '-') << "cells for positions off the buffer stay as they were";
+}
+
+// --- scrolling
+
+TEST_F(ConsoleApiTest, ScrollsMoveTheRectangleAndFillWhatItUncovers) {
+    struct Case {
+        const char *name;
+        SMALL_RECT scroll;
+        bool clipped;
+        SMALL_RECT clip;
+        COORD destination;
+        std::vector<std::string> rows;
+    };
+    const Case cases[] = {
+        {"one line up", Rect(0, 1, 4, 2), false, {}, At(0, 0), {"bbbbb", "ccccc", "-----"}},
+        {"one line down", Rect(0, 0, 4, 1), false, {}, At(0, 1), {"-----", "aaaaa", "bbbbb"}},
+        {"right within a row", Rect(0, 0, 3, 0), false, {}, At(1, 0), {"-aaaa", "bbbbb", "ccccc"}},
+        {"left within a row", Rect(1, 1, 4, 1), false, {}, At(0, 1), {"aaaaa", "bbbb-", "ccccc"}},
+        {"clip trims move and fill", Rect(0, 1, 4, 2), true, Rect(0, 0, 2, 2), At(0, 0),
+         {"bbbaa", "cccbb", "---cc"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        HANDLE h = Buffer(5, 3);
+        Rows(h, {"aaaaa", "bbbbb", "ccccc"});
+        CHAR_INFO fill = Cell('-', 0x1E);
+        ASSERT_TRUE(ScrollConsoleScreenBufferA(h, &c.scroll, c.clipped ? &c.clip : nullptr, c.destination, &fill));
+        EXPECT_EQ(AllRows(h), c.rows);
+    }
+}
+
+TEST_F(ConsoleApiTest, ScrollFillTakesTheFillCellsAttribute) {
+    HANDLE h = Buffer(5, 3);
+    SMALL_RECT scroll = Rect(0, 1, 4, 2);
+    CHAR_INFO fill = Cell(' ', 0x1E);
+    ASSERT_TRUE(ScrollConsoleScreenBufferA(h, &scroll, nullptr, At(0, 0), &fill));
+    EXPECT_EQ(AttributeAt(h, 4, 2), 0x1E);
+    EXPECT_EQ(AttributeAt(h, 4, 1), 7);
+}
+
+TEST_F(ConsoleApiTest, ScrollToADestinationPartlyOffTheBufferMovesWhatLandsOnIt) {
+    HANDLE h = Buffer(50, 30);
+    DWORD written;
+    for (SHORT y = 0; y < 20; ++y) FillConsoleOutputCharacterA(h, static_cast<char>('A' + y), 20, At(0, y), &written);
+    SMALL_RECT scroll = Rect(0, 0, 19, 19);
+    CHAR_INFO fill = Cell('.');
+    ASSERT_TRUE(ScrollConsoleScreenBufferA(h, &scroll, nullptr, At(10, 15), &fill));
+    EXPECT_EQ(Chars(h, 15, 10, 20), std::string(20, 'A'));
+    EXPECT_EQ(Chars(h, 29, 10, 20), std::string(20, 'O'));
+    EXPECT_EQ(Chars(h, 0, 0, 21), std::string(20, '.') + " ") << "what the source left is filled";
+    EXPECT_EQ(Chars(h, 15, 0, 10), std::string(10, '.'));
+}
+
+TEST_F(ConsoleApiTest, ScrollOfARectanglePartlyOutsideTheBufferIsClipped) {
+    SKIP_ON_WINE(WineDeparture::ScrollSourceOutsideBuffer);
+    HANDLE h = Buffer(5, 3);
+    Rows(h, {"aaaaa", "bbbbb", "ccccc"});
+    CHAR_INFO fill = Cell('-');
+    SMALL_RECT scroll = Rect(-2, 1, 4, 5);
+    ASSERT_TRUE(ScrollConsoleScreenBufferA(h, &scroll, nullptr, At(-2, 0), &fill));
+    EXPECT_EQ(AllRows(h), (std::vector<std::string>{"bbbbb", "ccccc", "-----"}));
+    SMALL_RECT nowhere = Rect(0, 3, 4, 2);
+    EXPECT_TRUE(ScrollConsoleScreenBufferA(h, &nowhere, nullptr, At(0, 0), &fill));
+    EXPECT_EQ(AllRows(h), (std::vector<std::string>{"bbbbb", "ccccc", "-----"}));
+}
+
+TEST_F(ConsoleApiTest, ScrollFillOfZeroMeansASpaceInTheBuffersAttributes) {
+    SKIP_ON_WINE(WineDeparture::ScrollNulFill);
+    HANDLE h = Buffer(5, 3);
+    Rows(h, {"aaaaa", "bbbbb", "ccccc"});
+    SMALL_RECT scroll = Rect(0, 1, 4, 2);
+    CHAR_INFO fill = Cell('\0', 0);
+    ASSERT_TRUE(ScrollConsoleScreenBufferA(h, &scroll, nullptr, At(0, 0), &fill));
+    EXPECT_EQ(Chars(h, 2), "     ");
+    EXPECT_EQ(AttributeAt(h, 0, 2), Info(h).wAttributes);
+}
+
+// --- cursor, size and window
+
+TEST_F(ConsoleApiTest, CursorSizeMustBeFrom1To100AndVisibilityReadsBackAs0Or1) {
+    HANDLE h = Buffer(10, 3);
+    struct Case {
+        CONSOLE_CURSOR_INFO set;
+        bool accepted;
+        CONSOLE_CURSOR_INFO read;
+    };
+    const Case cases[] = {{{0, TRUE}, false, {40, FALSE}},   {{1, TRUE}, true, {1, TRUE}},
+                          {{100, FALSE}, true, {100, FALSE}}, {{101, TRUE}, false, {40, FALSE}},
+                          {{50, 5}, true, {50, TRUE}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.set.dwSize) + " " + std::to_string(c.set.bVisible));
+        CONSOLE_CURSOR_INFO start{40, FALSE};
+        ASSERT_TRUE(SetConsoleCursorInfo(h, &start));
+        SetLastError(kSentinel);
+        EXPECT_EQ(SetConsoleCursorInfo(h, &c.set), c.accepted ? TRUE : FALSE);
+        if (!c.accepted) EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        CONSOLE_CURSOR_INFO read{};
+        ASSERT_TRUE(GetConsoleCursorInfo(h, &read));
+        EXPECT_EQ(read.dwSize, c.read.dwSize);
+        EXPECT_EQ(read.bVisible, c.read.bVisible);
+    }
+}
+
+TEST_F(ConsoleApiTest, CursorPositionMustLieInsideTheBuffer) {
+    HANDLE h = Buffer(10, 5);
+    struct Case {
+        COORD position;
+        bool accepted;
+    };
+    const Case cases[] = {{At(0, 0), true},   {At(9, 4), true},  {At(10, 0), false},
+                          {At(0, 5), false}, {At(-1, 0), false}, {At(0, -1), false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.position.X) + "," + std::to_string(c.position.Y));
+        ASSERT_TRUE(SetConsoleCursorPosition(h, At(3, 2)));
+        SetLastError(kSentinel);
+        EXPECT_EQ(SetConsoleCursorPosition(h, c.position), c.accepted ? TRUE : FALSE);
+        COORD now = Info(h).dwCursorPosition;
+        COORD expected = c.accepted ? c.position : At(3, 2);
+        EXPECT_EQ(now.X, expected.X);
+        EXPECT_EQ(now.Y, expected.Y);
+        if (!c.accepted) EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    }
+}
+
+TEST_F(ConsoleApiTest, TheWindowFollowsTheCursor) {
+    HANDLE h = Buffer(300, 9001);
+    SMALL_RECT window = Rect(0, 0, 9, 4);
+    ASSERT_TRUE(SetConsoleWindowInfo(h, TRUE, &window));
+    ASSERT_TRUE(SetConsoleCursorPosition(h, At(299, 9000)));
+    EXPECT_EQ(Info(h).srWindow, Rect(290, 8996, 299, 9000));
+    ASSERT_TRUE(SetConsoleCursorPosition(h, At(0, 0)));
+    EXPECT_EQ(Info(h).srWindow, Rect(0, 0, 9, 4));
+}
+
+TEST_F(ConsoleApiTest, ResizingKeepsTheCellsThatRemainBlanksTheNewOnesAndClampsTheCursor) {
+    HANDLE h = Buffer(6, 3);
+    Rows(h, {"abcdef", "ghijkl", "mnopqr"});
+    ASSERT_TRUE(SetConsoleCursorPosition(h, At(5, 2)));
+    ASSERT_TRUE(SetConsoleScreenBufferSize(h, At(4, 2)));
+    EXPECT_EQ(AllRows(h), (std::vector<std::string>{"abcd", "ghij"}));
+    COORD cursor = Info(h).dwCursorPosition;
+    EXPECT_EQ(cursor.X, 3);
+    EXPECT_EQ(cursor.Y, 1);
+    ASSERT_TRUE(SetConsoleScreenBufferSize(h, At(5, 3)));
+    EXPECT_EQ(AllRows(h), (std::vector<std::string>{"abcd ", "ghij ", "     "}));
+}
+
+TEST_F(ConsoleApiTest, ABufferMayNotBeSmallerThanItsWindow) {
+    HANDLE h = Buffer(20, 10);
+    SMALL_RECT window = Rect(0, 0, 9, 4);
+    ASSERT_TRUE(SetConsoleWindowInfo(h, TRUE, &window));
+    SetLastError(kSentinel);
+    ExpectFailure(SetConsoleScreenBufferSize(h, At(9, 10)), ERROR_INVALID_PARAMETER);
+    ExpectFailure(SetConsoleScreenBufferSize(h, At(20, 4)), ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(SetConsoleScreenBufferSize(h, At(10, 5))) << "equal to the window is fine";
+    SMALL_RECT outside = Rect(5, 0, 10, 4);
+    ExpectFailure(SetConsoleWindowInfo(h, TRUE, &outside), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(ConsoleApiTest, BufferSidesOf32767AndUnknownOutputModeBitsAreRefused) {
+    SKIP_ON_WINE(WineDeparture::LimitsNotChecked);
+    HANDLE h = Buffer(20, 10);
+    ExpectFailure(SetConsoleScreenBufferSize(h, At(32767, 10)), ERROR_INVALID_PARAMETER);
+    ExpectFailure(SetConsoleScreenBufferSize(h, At(20, 32767)), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Info(h).dwSize.X, 20);
+    ASSERT_TRUE(SetConsoleMode(h, ENABLE_PROCESSED_OUTPUT));
+    ExpectFailure(SetConsoleMode(h, 0x100 | ENABLE_WRAP_AT_EOL_OUTPUT), ERROR_INVALID_PARAMETER);
+    DWORD mode = 0;
+    ASSERT_TRUE(GetConsoleMode(h, &mode));
+    EXPECT_EQ(mode, static_cast<DWORD>(ENABLE_PROCESSED_OUTPUT)) << "a refused output mode is not applied";
+}
+
+TEST_F(ConsoleApiTest, AnInputModeWithEchoButNoLinesIsAppliedAndStillReportedWrong) {
+    SKIP_ON_WINE(WineDeparture::LimitsNotChecked);
+    HANDLE in = Input();
+    DWORD before = 0;
+    ASSERT_TRUE(GetConsoleMode(in, &before));
+    ExpectFailure(SetConsoleMode(in, ENABLE_ECHO_INPUT), ERROR_INVALID_PARAMETER);
+    DWORD mode = 0;
+    ASSERT_TRUE(GetConsoleMode(in, &mode));
+    EXPECT_EQ(mode, static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    SetConsoleMode(in, before);
+}
+
+// --- screen buffers and handles
+
+TEST_F(ConsoleApiTest, NewBufferIsBlankAsLargeAsTheActiveWindowWithTheCursorHomeAt25Percent) {
+    HANDLE active = Keep(CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    SMALL_RECT window = Info(active).srWindow;
+    HANDLE h = NewBuffer();
+    CONSOLE_SCREEN_BUFFER_INFO info = Info(h);
+    EXPECT_EQ(info.dwSize.X, window.Right - window.Left + 1);
+    EXPECT_EQ(info.dwSize.Y, window.Bottom - window.Top + 1);
+    EXPECT_EQ(info.dwCursorPosition.X, 0);
+    EXPECT_EQ(info.dwCursorPosition.Y, 0);
+    CONSOLE_CURSOR_INFO cursor{};
+    ASSERT_TRUE(GetConsoleCursorInfo(h, &cursor));
+    EXPECT_EQ(cursor.dwSize, 25u);
+    EXPECT_EQ(cursor.bVisible, TRUE);
+    EXPECT_EQ(Chars(h, info.dwSize.Y - 1), std::string(info.dwSize.X, ' '));
+}
+
+TEST_F(ConsoleApiTest, OnlyTextModeBuffersCanBeMade) {
+    SetLastError(kSentinel);
+    EXPECT_EQ(CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(ConsoleApiTest, ConoutOpensTheActiveBufferAndActivationNeedsWriteAccess) {
+    HANDLE original = Keep(CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    HANDLE readOnly = NewBuffer(GENERIC_READ);
+    SetLastError(kSentinel);
+    ExpectFailure(SetConsoleActiveScreenBuffer(readOnly), ERROR_INVALID_HANDLE);
+
+    HANDLE h = NewBuffer();
+    DWORD written;
+    ASSERT_TRUE(FillConsoleOutputCharacterA(h, 'Q', 3, At(0, 0), &written));
+    ASSERT_TRUE(SetConsoleActiveScreenBuffer(h));
+    HANDLE conout = Keep(CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ(Chars(conout, 0, 0, 4), "QQQ ");
+    EXPECT_TRUE(SetConsoleActiveScreenBuffer(original));
+}
+
+TEST_F(ConsoleApiTest, CallsOnTheWrongKindOfHandleFailWith6AndLeaveTheirOutputsAlone) {
+    HANDLE in = Input();
+    HANDLE out = Buffer(10, 3);
+    for (HANDLE bad : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE, in}) {
+        SCOPED_TRACE(bad == in ? "input handle" : bad == nullptr ? "null" : "invalid");
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        std::memset(&info, 0x5A, sizeof info);
+        SetLastError(kSentinel);
+        ExpectFailure(GetConsoleScreenBufferInfo(bad, &info), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(info.dwSize.X, 0x5A5A);
+        CONSOLE_CURSOR_INFO cursor{7, 7};
+        ExpectFailure(GetConsoleCursorInfo(bad, &cursor), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(cursor.dwSize, 7u);
+        DWORD written = kSentinel;
+        ExpectFailure(FillConsoleOutputCharacterA(bad, 'x', 1, At(0, 0), &written), ERROR_INVALID_HANDLE);
+        ExpectFailure(SetConsoleCursorPosition(bad, At(0, 0)), ERROR_INVALID_HANDLE);
+        CHAR_INFO cell = Cell('x');
+        SMALL_RECT region = Rect(0, 0, 0, 0);
+        ExpectFailure(WriteConsoleOutputA(bad, &cell, At(1, 1), At(0, 0), &region), ERROR_INVALID_HANDLE);
+        SMALL_RECT scroll = Rect(0, 1, 9, 2);
+        ExpectFailure(ScrollConsoleScreenBufferA(bad, &scroll, nullptr, At(0, 0), &cell), ERROR_INVALID_HANDLE);
+    }
+    for (HANDLE bad : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE, out}) {
+        SCOPED_TRACE(bad == out ? "output handle" : bad == nullptr ? "null" : "invalid");
+        DWORD count = kSentinel;
+        ExpectFailure(GetNumberOfConsoleInputEvents(bad, &count), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(count, kSentinel);
+        INPUT_RECORD record = Key('k');
+        ExpectFailure(PeekConsoleInputA(bad, &record, 1, &count), ERROR_INVALID_HANDLE);
+        ExpectFailure(WriteConsoleInputA(bad, &record, 1, &count), ERROR_INVALID_HANDLE);
+        ExpectFailure(FlushConsoleInputBuffer(bad), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(count, kSentinel);
+    }
+}
+
+TEST_F(ConsoleApiTest, HandleMakersRefuseWhatTheyCannotOpen) {
+    SetLastError(kSentinel);
+    EXPECT_EQ(GetStdHandle(static_cast<DWORD>(-13)), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    SetLastError(kSentinel);
+    EXPECT_EQ(CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, 0, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    HANDLE h = CreateFileA("conin$", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "device names are not case sensitive";
+    EXPECT_TRUE(CloseHandle(h));
+    SetLastError(kSentinel);
+    ExpectFailure(CloseHandle(h), ERROR_INVALID_HANDLE);
+}
+
+// --- the input queue
+
+TEST_F(ConsoleApiTest, InputRecordsComeOutFirstInFirstOutAndPeekRemovesNothing) {
+    HANDLE in = Input();
+    ASSERT_TRUE(FlushConsoleInputBuffer(in));
+    INPUT_RECORD records[3] = {Key('a'), Key('b'), Key('c')};
+    DWORD count = kSentinel;
+    INPUT_RECORD seen[4]{};
+    ASSERT_TRUE(PeekConsoleInputA(in, seen, 4, &count));
+    EXPECT_EQ(count, 0u) << "an empty queue peeks nothing and does not wait";
+    ASSERT_TRUE(WriteConsoleInputA(in, records, 0, &count));
+    EXPECT_EQ(count, 0u);
+    ASSERT_TRUE(WriteConsoleInputA(in, records, 3, &count));
+    EXPECT_EQ(count, 3u);
+    ASSERT_TRUE(GetNumberOfConsoleInputEvents(in, &count));
+    EXPECT_EQ(count, 3u);
+    ASSERT_TRUE(PeekConsoleInputA(in, seen, 2, &count));
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(seen[1].Event.KeyEvent.uChar.AsciiChar, 'b');
+    ASSERT_TRUE(ReadConsoleInputA(in, seen, 2, &count));
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(seen[0].Event.KeyEvent.uChar.AsciiChar, 'a');
+    ASSERT_TRUE(ReadConsoleInputA(in, seen, 4, &count));
+    EXPECT_EQ(count, 1u) << "a read takes what there is";
+    EXPECT_EQ(seen[0].Event.KeyEvent.uChar.AsciiChar, 'c');
+    ASSERT_TRUE(WriteConsoleInputA(in, records, 3, &count));
+    ASSERT_TRUE(FlushConsoleInputBuffer(in));
+    ASSERT_TRUE(GetNumberOfConsoleInputEvents(in, &count));
+    EXPECT_EQ(count, 0u);
+}
