@@ -30,6 +30,8 @@ constexpr std::size_t kHandBackMax = 64;
 char handBack[2][kHandBackMax];
 std::size_t handBackLength[2];
 std::atomic<int> handBackSlot{-1};
+char keyboardHandBack[16];
+volatile sig_atomic_t keyboardHandBackLength = 0;
 
 const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
@@ -150,7 +152,20 @@ void SetHandBack(const std::string &bytes) {
     handBackSlot = slot;
 }
 
+void SetKeyboardHandBack(const char *bytes) {
+    keyboardHandBackLength = 0;
+    std::size_t count = std::strlen(bytes);
+    if (count >= sizeof keyboardHandBack) return;
+    std::memcpy(keyboardHandBack, bytes, count);
+    keyboardHandBackLength = static_cast<sig_atomic_t>(count);
+}
+
 void RestoreTerminal() {
+    if (keyboardHandBackLength > 0 && keyboardFd >= 0) {
+        std::size_t count = static_cast<std::size_t>(keyboardHandBackLength);
+        keyboardHandBackLength = 0;
+        WriteAll(keyboardFd, keyboardHandBack, count);
+    }
     if (rawOn) {
         tcsetattr(keyboardFd, TCSADRAIN, &saved);
         rawOn = 0;
