@@ -31,6 +31,8 @@ constexpr std::size_t kHandBackMax = 64;
 char handBack[2][kHandBackMax];
 std::size_t handBackLength[2];
 std::atomic<int> handBackSlot{-1};
+char keyboardHandBack[16];
+volatile sig_atomic_t keyboardHandBackLength = 0;
 
 const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
@@ -46,6 +48,11 @@ void WriteAll(int fd, const char *bytes, std::size_t count) {
 
 // The user's settings and plain drawing state, for now or for good.
 void GiveBack() {
+    // What switched a keyboard mode on is undone before the settings come back.
+    if (keyboardHandBackLength > 0 && keyboardFd >= 0) {
+        WriteAll(keyboardFd, keyboardHandBack, static_cast<std::size_t>(keyboardHandBackLength));
+        if (finished) keyboardHandBackLength = 0;
+    }
     if (rawOn) {
         tcsetattr(keyboardFd, TCSADRAIN, &saved);
         rawOn = 0;
@@ -175,6 +182,14 @@ void SetHandBack(const std::string &bytes) {
     std::memcpy(handBack[slot], bytes.data(), count);
     handBackLength[slot] = count;
     handBackSlot = slot;
+}
+
+void SetKeyboardHandBack(const char *bytes) {
+    keyboardHandBackLength = 0;
+    std::size_t count = std::strlen(bytes);
+    if (count >= sizeof keyboardHandBack) return;
+    std::memcpy(keyboardHandBack, bytes, count);
+    keyboardHandBackLength = static_cast<sig_atomic_t>(count);
 }
 
 void RestoreTerminal() {

@@ -39,10 +39,10 @@ class Run:
         typed before it starts. The pane stays open after it ends."""
         go, rc, leftover = self.path("go"), self.path("rc"), self.path("leftover")
         script = (f"stty -echo; while [ ! -e {go} ]; do sleep 0.02; done; {command}; echo $? > {rc}; "
-                  f"IFS= read -r -t 1 k; printf %s \"$k\" > {leftover}; exec sleep 3600")
+                  f"IFS= read -r -n 1 -t 2 k; printf %s \"$k\" > {leftover}; exec sleep 3600")
         env = dict(os.environ)
         self.tmux("new-session", "-d", "-x", str(self.cols), "-y", str(self.rows), "-s", "e2e",
-                  "sh", "-c", script)
+                  "bash", "-c", script)
         self.tmux("set-option", "-g", "window-size", "manual")
         self.tmux("resize-window", "-t", "e2e", "-x", str(self.cols), "-y", str(self.rows))
         self.tmux("pipe-pane", "-t", "e2e", "-o", f"cat >> {self.path('raw')}")
@@ -170,6 +170,7 @@ def scenario_key_first(args):
         if args.bells:
             check(failures, run.bells() == 2, f"{run.bells()} bells, want 2")
         if args.target == "linux":
+            run.wait_for(lambda: run.leftover() is not None, 5)
             check(failures, run.leftover() == "q", f"the key press was lost: {run.leftover()!r} left unread")
         return None, None
     return body

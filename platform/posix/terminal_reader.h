@@ -1,0 +1,66 @@
+// The terminal's keyboard side as the console input reads it: what has
+// arrived is read without waiting and decoded, a lone Esc is told from the
+// start of a sequence by a short pause, and the keyboard protocol is asked
+// for, switched on when the terminal answers, and off again when leaving.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/posix/key_decoder.h"
+
+namespace standin {
+
+class TerminalReader {
+public:
+    using Millis = std::uint64_t;
+    using Clock = Millis (*)();
+
+    // Bytes left waiting this long after the last arrival are what they are:
+    // an Esc alone is the Esc key, not the start of a sequence.
+    static constexpr Millis kEscWait = 40;
+    // A terminal that has not answered a question by then never will.
+    static constexpr Millis kReplyWait = 300;
+    // Asked of the keyboard protocol: disambiguated keys (1), press, repeat
+    // and release events (2), shifted keys (4), every key including modifiers
+    // alone (8), and the text a key types (16).
+    static constexpr int kProtocolFlags = 31;
+
+    enum class Protocol { NotAsked, Asked, On, Off };
+
+    // fd is the terminal, read and written; clock gives monotonic milliseconds.
+    TerminalReader(int fd, Clock clock) : fd_(fd), clock_(clock) {}
+
+    // Asks about the protocol the first time, reads what the terminal has
+    // sent, decodes it and appends the records. Never waits.
+    void Pump(std::vector<INPUT_RECORD> &out);
+
+    // Hands the keyboard back: waits, at most until kReplyWait after the last
+    // question, for answers still owed so that none is left for the next
+    // program to read; switches the protocol off; and appends the records of
+    // everything read and still waiting in the terminal.
+    void Leave(std::vector<INPUT_RECORD> &out);
+
+    Protocol protocol() const { return protocol_; }
+    int fd() const { return fd_; }
+
+private:
+    void Ask(const char *questions);
+    bool Read(int timeoutMs);
+    void Decode(bool final, std::vector<INPUT_RECORD> &out);
+    void Answered(const TerminalReplies &replies);
+
+    int fd_;
+    Clock clock_;
+    std::string pending_;
+    Millis lastArrival_ = 0;
+    Protocol protocol_ = Protocol::NotAsked;
+    int flags_ = 0;  // the protocol's flags as the terminal last reported them
+    int owed_ = 0;   // device attribute answers still to come: one per round of questions
+    Millis askedAt_ = 0;
+    bool hungUp_ = false;
+    bool leaving_ = false;
+};
+
+}  // namespace standin

@@ -1,0 +1,81 @@
+// KeyWaiting when the console refuses a removal, which no handle can be made
+// to do on purpose: this test program puts its own ReadConsoleInputA in front
+// of the stand-in's, passing every call through unless told to fail.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include "demo/console_state.h"
+#include "demo/key_waiting.h"
+#include "platform/windows.h"
+
+namespace {
+
+bool failRemovals = false;
+int removals = 0;
+
+using ReadInput = BOOL (*)(HANDLE, PINPUT_RECORD, DWORD, LPDWORD);
+
+}  // namespace
+
+extern "C" BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
+    static auto real = reinterpret_cast<ReadInput>(dlsym(RTLD_NEXT, "ReadConsoleInputA"));
+    ++removals;
+    if (failRemovals) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return real(input, records, length, read);
+}
+
+namespace {
+
+class KeyWaitingFaultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        input_ = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(input_, INVALID_HANDLE_VALUE);
+        saved_ = Console.consoleInput;
+        Console.consoleInput = input_;
+        ASSERT_TRUE(FlushConsoleInputBuffer(input_));
+        failRemovals = false;
+        removals = 0;
+    }
+    void TearDown() override {
+        failRemovals = false;
+        FlushConsoleInputBuffer(input_);
+        Console.consoleInput = saved_;
+        CloseHandle(input_);
+    }
+    DWORD Queued() {
+        DWORD count = 0;
+        EXPECT_TRUE(GetNumberOfConsoleInputEvents(input_, &count));
+        return count;
+    }
+
+    HANDLE input_ = INVALID_HANDLE_VALUE;
+    HANDLE saved_ = nullptr;
+};
+
+TEST_F(KeyWaitingFaultTest, AFailedRemovalGivesNoKeyAtOnceAndTheNextCallLooksAgain) {
+    INPUT_RECORD records[2] = {};
+    records[0].EventType = FOCUS_EVENT;
+    records[1].EventType = KEY_EVENT;
+    records[1].Event.KeyEvent = {TRUE, 1, 'X', 0x2D, {}, 0};
+    records[1].Event.KeyEvent.uChar.AsciiChar = 'x';
+    DWORD written = 0;
+    ASSERT_TRUE(WriteConsoleInputA(input_, records, 2, &written));
+
+    failRemovals = true;
+    EXPECT_EQ(KeyWaiting(), 0) << "the press behind the focus event is not seen through a failed removal";
+    EXPECT_EQ(removals, 1) << "one attempt, no spinning in the same call";
+    EXPECT_EQ(Queued(), 2u);
+    EXPECT_EQ(KeyWaiting(), 0);
+    EXPECT_EQ(removals, 2) << "each call tries once";
+
+    failRemovals = false;
+    EXPECT_EQ(KeyWaiting(), -1) << "once removals work again, the press is found";
+    EXPECT_EQ(Queued(), 1u);
+}
+
+}  // namespace
