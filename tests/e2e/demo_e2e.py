@@ -201,6 +201,15 @@ def scenario_stdin_from_file(args):
         check(failures, run.wait_for(lambda: text_shown(run), args.timeout), "the sentence never appeared")
         time.sleep(0.5)
         check(failures, run.exit_code() is None, "the redirected input ended the wait")
+        if args.target != "linux":
+            # WINE-DIFFERS: Wine's console reads the keyboard only from a
+            # terminal on standard input; with standard input redirected, keys
+            # typed at the terminal never reach it (Windows reads them from
+            # the console window). What can be checked is that the file does
+            # not end the wait.
+            print(f"note: {args.target} stdin-from-file: keys typed with standard input redirected do not "
+                  "reach Wine's console; checked only that the redirected input does not end the wait")
+            return None, None
         run.tmux("send-keys", "-t", "e2e", "x")
         check(failures, run.wait_for(lambda: run.exit_code() == 0, args.timeout), "no exit 0 after the key")
         return None, None
