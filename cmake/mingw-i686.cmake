@@ -3,7 +3,3 @@
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(VELMORIN_MINGW_TRIPLE i686-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
-# Every x86 processor that runs a supported Windows has SSE2; the capitalising
-# copy uses it.
-set(CMAKE_C_FLAGS_INIT "-msse2")
-set(CMAKE_CXX_FLAGS_INIT "-msse2")
