@@ -1,4 +1,4 @@
-// The capitalising walk: one pass, stopping at the first zero byte.
+// The plain capitalising walk: one pass, stopping at the first zero byte.
 #include "library/capitalise.h"
 
 void CapitaliseWords(unsigned char *cursor) {

@@ -1,5 +1,5 @@
-// The capitalising walk over a string's bytes, apart from the export so that
-// tests can drive it on any buffer.
+// The plain capitalising walk, a byte at a time in place: the reference that
+// the capitalising copy VELMORIN uses is tested against, byte for byte.
 #pragma once
 
 #include <cstdint>

@@ -5,7 +5,8 @@
 
 #include <cstddef>
 
-#include "library/capitalise.h"
+#include "library/capitalising_copy.h"
+#include "runtime/runtime_error.h"
 #include "runtime/strings.h"
 
 namespace {
@@ -23,6 +24,18 @@ constexpr StringSlot kSlots[] = {
 };
 constexpr StringSlotTable kSlotTable{kSlots, 2};
 
+// AssignString of the borrowed top entry into an empty variable, which is
+// always a new allocation and a copy, with the words capitalised during that
+// copy: the bytes are walked once, not copied and then walked again.
+void AssignCapitalised(CallFrame &frame, StringHandle &emptyVariable) {
+    StringBytes source = StringData(TopEntry(frame));
+    Allocation copy = AllocString(source.count);
+    CopyCapitalised(copy.data, source.data, copy.count);
+    emptyVariable = copy.handle;
+    PopAndFree(frame);  // borrowed: nothing is released
+    if (copy.error != 0) RaiseRuntimeError(frame, copy.error);
+}
+
 }  // namespace
 
 extern "C" VelmorinString VELMORIN_CALL VELMORIN(const VelmorinString *text) {
@@ -30,9 +43,7 @@ extern "C" VelmorinString VELMORIN_CALL VELMORIN(const VelmorinString *text) {
     f.argument = text;
     // A null reference reads as the empty string rather than faulting.
     PushBorrowed(f.frame, text != nullptr ? *text : nullptr);
-    AssignString(f.frame, f.workingCopy);
-
-    CapitaliseWords(StringDataPointer(f.workingCopy));
+    AssignCapitalised(f.frame, f.workingCopy);
 
     PushBorrowed(f.frame, f.workingCopy);
     AssignString(f.frame, f.result);

@@ -1,6 +1,7 @@
 // String handles, the temporary stack and the ownership moves, including
 // every allocation that can fail.
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 #include "runtime/runtime_error.h"
@@ -17,16 +18,23 @@ std::uint32_t PrefixCount(StringHandle h) {
 }  // namespace
 
 TEST_F(StringTest, AllocatesCountedZeroTerminatedStrings) {
-    Allocation a = AllocString(5);
-    ASSERT_NE(a.handle, nullptr);
-    EXPECT_EQ(a.data, a.handle);
-    EXPECT_EQ(a.count, 5u);
-    EXPECT_EQ(a.error, 0);
-    EXPECT_EQ(PrefixCount(a.handle), 5u);
-    EXPECT_EQ(a.handle[5], 0) << "the data must be followed by a zero byte";
-    EXPECT_EQ(StringData(a.handle).count, 5u);
-    FreeString(a.handle);
-    EXPECT_EQ(ca::Releases(), 1u);
+    // Large strings take another path through the platform's allocator.
+    for (std::uint32_t count : {1u, 5u, 4096u, 9u << 20, (16u << 20) + 3}) {
+        SCOPED_TRACE(count);
+        ca::Reset();
+        Allocation a = AllocString(count);
+        ASSERT_NE(a.handle, nullptr);
+        EXPECT_EQ(a.data, a.handle);
+        EXPECT_EQ(a.count, count);
+        EXPECT_EQ(a.error, 0);
+        EXPECT_EQ(PrefixCount(a.handle), count);
+        EXPECT_EQ(a.handle[count], 0) << "the data must be followed by a zero byte";
+        std::memset(a.data, 'x', count);  // every byte is writable
+        EXPECT_EQ(a.handle[count], 0);
+        EXPECT_EQ(StringData(a.handle).count, count);
+        FreeString(a.handle);
+        EXPECT_EQ(ca::Releases(), 1u);
+    }
 }
 
 TEST_F(StringTest, EmptyStringIsNullAndNeverTouchesTheAllocator) {

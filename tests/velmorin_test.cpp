@@ -3,6 +3,7 @@
 #define VELMORIN_BUILDING
 #include "include/velmorin.h"
 
+#include "tests/support/plain_walk_reference.h"
 #include "tests/support/string_fixture.h"
 
 namespace ca = counting_allocator;
@@ -61,6 +62,25 @@ TEST_F(StringTest, VelmorinReturnsADistinctStringTheCallerOwns) {
         FreeString(argumentFirst ? argument : result);
         FreeString(argumentFirst ? result : argument);
         EXPECT_EQ(ca::Live(), 0u);
+    }
+}
+
+TEST_F(StringTest, VelmorinGivesThePlainWalksBytesOnLongTextsWithTwoAllocations) {
+    std::mt19937 random(7);
+    for (std::uint32_t length : {16u, 63u, 64u, 65u, 1000u, 4096u + 7}) {
+        for (int trial = 0; trial < 4; ++trial) {
+            SCOPED_TRACE(testing::Message() << "length " << length << ", trial " << trial);
+            std::string text = plain_walk_reference::RandomText(random, length);
+            ca::Reset();
+            StringHandle argument = MakeString(text);
+            StringHandle result = VELMORIN(&argument);
+            EXPECT_EQ(BytesOf(result), plain_walk_reference::PlainWalk(text));
+            EXPECT_EQ(BytesOf(argument), text);
+            EXPECT_EQ(ca::Allocations(), 3u) << "the argument, the working copy and the result";
+            EXPECT_EQ(ca::Releases(), 1u) << "the working copy";
+            FreeString(argument);
+            FreeString(result);
+        }
     }
 }
 

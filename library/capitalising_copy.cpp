@@ -1,0 +1,21 @@
+// The capitalising copy a byte at a time: the whole copy where no wide one is
+// built, and the start and the tail of the wide one.
+#include "library/capitalising_copy.h"
+
+#include "runtime/strings.h"
+
+void CopyCapitalisedBytes(unsigned char *to, const unsigned char *from, std::uint32_t count,
+                          unsigned char previous) {
+    std::uint32_t i = 0;
+    for (; i < count; ++i) {
+        unsigned b = from[i];
+        if (b == 0) break;
+        // Without branches: which letters start words is as random as the text.
+        unsigned starts = (previous == 0x20) & (b - 0x61u < 26u);
+        to[i] = static_cast<unsigned char>(b - (starts << 5));
+        // The original byte will do as the previous one: a change never makes
+        // or removes a space, and only a space matters.
+        previous = static_cast<unsigned char>(b);
+    }
+    CopyBytes(to + i, from + i, count - i);
+}

@@ -1,0 +1,65 @@
+// The capitalising copy 16 bytes at a time with SSE2, which every x86 build
+// assumes. Every load and store stays inside the count bytes of the two
+// strings, so nothing depends on what lies past their ends.
+#include <emmintrin.h>
+
+#include "library/capitalising_copy.h"
+#include "library/capitalising_copy_x86.h"
+
+namespace {
+
+constexpr std::uint32_t kBlock = 16;
+
+__m128i Load(const unsigned char *at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+}
+
+void Store(unsigned char *at, __m128i bytes) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(at), bytes);
+}
+
+bool HasZero(__m128i bytes) {
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())) != 0;
+}
+
+// Sixteen bytes capitalised, given the sixteen bytes that come before them.
+// The bytes before are the original ones: as a change never makes or removes
+// a space, they start the same words as the capitalised ones would.
+__m128i Capitalised(__m128i bytes, __m128i before) {
+    const __m128i space = _mm_set1_epi8(0x20);
+    // a-z moved to the bottom of the signed range, so that one signed
+    // comparison tests both ends.
+    __m128i moved = _mm_add_epi8(bytes, _mm_set1_epi8(0x80 - 0x61));
+    __m128i lower = _mm_cmplt_epi8(moved, _mm_set1_epi8(-0x80 + 26));
+    __m128i starts = _mm_cmpeq_epi8(before, space);
+    return _mm_xor_si128(bytes, _mm_and_si128(_mm_and_si128(lower, starts), space));
+}
+
+}  // namespace
+
+void CopyCapitalisedSse2(unsigned char *to, const unsigned char *from, std::uint32_t count) {
+    if (count < kBlock) return CopyCapitalisedBytes(to, from, count, 0x20);
+    __m128i first = Load(from);
+    if (HasZero(first)) return CopyCapitalisedBytes(to, from, count, 0x20);
+    // Nothing lies before the first byte; a space is shifted in instead.
+    Store(to, Capitalised(first, _mm_or_si128(_mm_slli_si128(first, 1), _mm_cvtsi32_si128(0x20))));
+
+    std::uint32_t done = kBlock;
+    // Four blocks at a time, with one test for a zero byte in any of them.
+    for (; count - done >= 4 * kBlock; done += 4 * kBlock) {
+        const unsigned char *at = from + done;
+        __m128i a = Load(at), b = Load(at + kBlock), c = Load(at + 2 * kBlock), d = Load(at + 3 * kBlock);
+        if (HasZero(_mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d)))) break;
+        Store(to + done, Capitalised(a, Load(at - 1)));
+        Store(to + done + kBlock, Capitalised(b, Load(at + kBlock - 1)));
+        Store(to + done + 2 * kBlock, Capitalised(c, Load(at + 2 * kBlock - 1)));
+        Store(to + done + 3 * kBlock, Capitalised(d, Load(at + 3 * kBlock - 1)));
+    }
+    for (; count - done >= kBlock; done += kBlock) {
+        __m128i bytes = Load(from + done);
+        if (HasZero(bytes)) break;
+        Store(to + done, Capitalised(bytes, Load(from + done - 1)));
+    }
+    // The last few bytes, or the rest from the block that holds a zero byte.
+    CopyCapitalisedBytes(to + done, from + done, count - done, from[done - 1]);
+}

@@ -1,0 +1,79 @@
+// The capitalising copy that VELMORIN uses, and its byte-at-a-time form,
+// against the plain walk.
+#include "library/capitalising_copy.h"
+
+#include "tests/support/plain_walk_reference.h"
+
+namespace ref = plain_walk_reference;
+
+namespace {
+
+void CopyBytesAfterASpace(unsigned char *to, const unsigned char *from, std::uint32_t count) {
+    CopyCapitalisedBytes(to, from, count, 0x20);
+}
+
+std::string Copied(const std::string &text) {
+    std::string out(text.size(), '\0');
+    CopyCapitalised(reinterpret_cast<unsigned char *>(&out[0]), reinterpret_cast<const unsigned char *>(text.data()),
+                    static_cast<std::uint32_t>(text.size()));
+    return out;
+}
+
+}  // namespace
+
+TEST(CapitalisingCopy, GivesThePlainWalksBytesAtEveryLengthAndAlignment) {
+    ref::ExpectSameAsThePlainWalk(&CopyCapitalised, 1);
+}
+
+TEST(CapitalisingCopy, ByteAtATimeFormGivesThePlainWalksBytes) {
+    ref::ExpectSameAsThePlainWalk(&CopyBytesAfterASpace, 2);
+}
+
+TEST(CapitalisingCopy, ByteAtATimeFormContinuesFromThePreviousByte) {
+    struct Case {
+        unsigned char previous;
+        const char *in, *out;
+    } cases[] = {
+        {' ', "abc d", "Abc D"},
+        {'x', "abc d", "abc D"},
+        {0x00, "abc d", "abc D"},  // a zero before is no space
+        {0xA0, "abc", "abc"},
+        {' ', " a", " A"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.in);
+        std::string out(std::string(c.in).size(), '\0');
+        CopyCapitalisedBytes(reinterpret_cast<unsigned char *>(&out[0]), reinterpret_cast<const unsigned char *>(c.in),
+                             static_cast<std::uint32_t>(out.size()), c.previous);
+        EXPECT_EQ(out, c.out);
+    }
+}
+
+TEST(CapitalisingCopy, LongTextsMatchThePlainWalkWhereverTheirZeroByteLies) {
+    std::mt19937 random(3);
+    for (std::uint32_t length : {1000u, 4096u + 13, 65536u + 3}) {
+        std::string text = ref::RandomText(random, length);
+        for (char &c : text)
+            if (c == 0) c = 'q';
+        for (std::uint32_t zeroAt : {length, length - 1, length / 2 + 1, 64u, 17u}) {
+            SCOPED_TRACE(testing::Message() << "length " << length << ", zero at " << zeroAt);
+            std::string withZero = text;
+            if (zeroAt < length) withZero[zeroAt] = '\0';
+            EXPECT_EQ(Copied(withZero), ref::PlainWalk(withZero));
+        }
+    }
+}
+
+TEST(CapitalisingCopy, WordsStartAcrossEveryBlockEdge) {
+    // A space as the last byte of a block and a letter as the first of the
+    // next, at every position: the byte before comes from the block before.
+    for (std::uint32_t space = 0; space < 200; ++space) {
+        SCOPED_TRACE(space);
+        std::string text(210, 'b');
+        text[space] = ' ';
+        std::string expected = text;
+        expected[space + 1] = 'B';
+        if (space != 0) expected[0] = 'B';
+        EXPECT_EQ(Copied(text), expected);
+    }
+}
