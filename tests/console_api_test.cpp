@@ -332,7 +332,9 @@ TEST_F(ConsoleApiTest, CursorSizeMustBeFrom1To100AndVisibilityReadsBackAs0Or1) {
         ASSERT_TRUE(SetConsoleCursorInfo(h, &start));
         SetLastError(kSentinel);
         EXPECT_EQ(SetConsoleCursorInfo(h, &c.set), c.accepted ? TRUE : FALSE);
-        if (!c.accepted) EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        if (!c.accepted) {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        }
         CONSOLE_CURSOR_INFO read{};
         ASSERT_TRUE(GetConsoleCursorInfo(h, &read));
         EXPECT_EQ(read.dwSize, c.read.dwSize);
@@ -357,7 +359,9 @@ TEST_F(ConsoleApiTest, CursorPositionMustLieInsideTheBuffer) {
         COORD expected = c.accepted ? c.position : At(3, 2);
         EXPECT_EQ(now.X, expected.X);
         EXPECT_EQ(now.Y, expected.Y);
-        if (!c.accepted) EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        if (!c.accepted) {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        }
     }
 }
 

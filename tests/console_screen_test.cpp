@@ -277,7 +277,9 @@ TEST_F(ScreenTest, SetUpConsoleWritesThroughStandardOutputOnlyWhenThatIsAConsole
     EXPECT_TRUE(GetNumberOfConsoleInputEvents(Console.consoleInput, &events)) << "CONIN$ whatever stdin is";
     EXPECT_GE(Console.cursor.dwSize, 1u);
     EXPECT_LE(Console.cursor.dwSize, 100u);
-    if (GetConsoleMode(Console.screen, &mode)) EXPECT_EQ(mode, 3u);
+    if (GetConsoleMode(Console.screen, &mode)) {
+        EXPECT_EQ(mode, 3u);
+    }
     if (inputIsConsole) {
         EXPECT_TRUE(GetConsoleMode(Console.standardInput, &mode));
         EXPECT_EQ(mode, 0u);

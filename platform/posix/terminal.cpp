@@ -22,6 +22,7 @@ struct termios saved;
 struct termios raw;
 volatile sig_atomic_t rawWanted = 0;
 volatile sig_atomic_t rawOn = 0;
+volatile sig_atomic_t finished = 0;  // handed back for good: the process is ending
 std::atomic<bool> resized{false};
 std::atomic<bool> continued{false};
 
@@ -30,8 +31,12 @@ constexpr std::size_t kHandBackMax = 64;
 char handBack[2][kHandBackMax];
 std::size_t handBackLength[2];
 std::atomic<int> handBackSlot{-1};
-char keyboardHandBack[16];
-volatile sig_atomic_t keyboardHandBackLength = 0;
+// The keyboard's mode, and whether the terminal has it now.
+char keyboardOn[16];
+char keyboardOff[16];
+volatile sig_atomic_t keyboardOnLength = 0;
+volatile sig_atomic_t keyboardOffLength = 0;
+volatile sig_atomic_t keyboardModeIn = 0;
 
 const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
@@ -45,8 +50,26 @@ void WriteAll(int fd, const char *bytes, std::size_t count) {
     }
 }
 
+// The user's settings and plain drawing state, for now or for good.
+void GiveBack() {
+    if (keyboardModeIn && keyboardFd >= 0) {
+        keyboardModeIn = 0;
+        WriteAll(keyboardFd, keyboardOff, static_cast<std::size_t>(keyboardOffLength));
+    }
+    if (rawOn) {
+        tcsetattr(keyboardFd, TCSADRAIN, &saved);
+        rawOn = 0;
+    }
+    int slot = handBackSlot.exchange(-1);
+    if (slot >= 0 && displayFd >= 0) WriteAll(displayFd, handBack[slot], handBackLength[slot]);
+}
+
 void ApplyRaw() {
-    if (rawWanted && keyboardFd >= 0 && tcsetattr(keyboardFd, TCSADRAIN, &raw) == 0) rawOn = 1;
+    if (rawWanted && !finished && keyboardFd >= 0 && tcsetattr(keyboardFd, TCSADRAIN, &raw) == 0) rawOn = 1;
+    if (rawOn && !keyboardModeIn && keyboardOnLength > 0) {
+        keyboardModeIn = 1;
+        WriteAll(keyboardFd, keyboardOn, static_cast<std::size_t>(keyboardOnLength));
+    }
 }
 
 void OnEndingSignal(int signal) {
@@ -58,19 +81,35 @@ void OnEndingSignal(int signal) {
     raise(signal);
 }
 
-void OnStop(int) {
-    int error = errno;
-    RestoreTerminal();
-    ::signal(SIGTSTP, SIG_DFL);
-    raise(SIGTSTP);
-    errno = error;
-}
+void OnStop(int);
 
-void OnContinue(int) {
+void CatchStops() {
     struct sigaction stop {};
     stop.sa_handler = OnStop;
     sigemptyset(&stop.sa_mask);
     sigaction(SIGTSTP, &stop, nullptr);
+}
+
+// The user's settings while stopped; ours again once continued. The stop
+// happens inside this handler, so it also comes back here when the stop is
+// dropped, as it is for a process group that no shell controls.
+void OnStop(int) {
+    int error = errno;
+    GiveBack();
+    ::signal(SIGTSTP, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    raise(SIGTSTP);
+    CatchStops();
+    ApplyRaw();
+    continued = true;
+    errno = error;
+}
+
+// Also after a stop that could not be caught: someone else drew meanwhile.
+void OnContinue(int) {
     ApplyRaw();
     continued = true;
 }
@@ -152,26 +191,20 @@ void SetHandBack(const std::string &bytes) {
     handBackSlot = slot;
 }
 
-void SetKeyboardHandBack(const char *bytes) {
-    keyboardHandBackLength = 0;
-    std::size_t count = std::strlen(bytes);
-    if (count >= sizeof keyboardHandBack) return;
-    std::memcpy(keyboardHandBack, bytes, count);
-    keyboardHandBackLength = static_cast<sig_atomic_t>(count);
+void SetKeyboardMode(const char *on, const char *off) {
+    keyboardModeIn = 0;
+    std::size_t onCount = std::strlen(on), offCount = std::strlen(off);
+    if (onCount >= sizeof keyboardOn || offCount >= sizeof keyboardOff) return;
+    std::memcpy(keyboardOn, on, onCount);
+    std::memcpy(keyboardOff, off, offCount);
+    keyboardOnLength = static_cast<sig_atomic_t>(onCount);
+    keyboardOffLength = static_cast<sig_atomic_t>(offCount);
+    keyboardModeIn = onCount > 0;  // the caller has switched it on
 }
 
 void RestoreTerminal() {
-    if (keyboardHandBackLength > 0 && keyboardFd >= 0) {
-        std::size_t count = static_cast<std::size_t>(keyboardHandBackLength);
-        keyboardHandBackLength = 0;
-        WriteAll(keyboardFd, keyboardHandBack, count);
-    }
-    if (rawOn) {
-        tcsetattr(keyboardFd, TCSADRAIN, &saved);
-        rawOn = 0;
-    }
-    int slot = handBackSlot.exchange(-1);
-    if (slot >= 0 && displayFd >= 0) WriteAll(displayFd, handBack[slot], handBackLength[slot]);
+    finished = 1;
+    GiveBack();
 }
 
 bool TakeResize() { return resized.exchange(false); }

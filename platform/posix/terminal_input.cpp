@@ -84,7 +84,7 @@ void GiveBackUnreadKeys() {
     while (busy.exchange(true)) sched_yield();
     std::vector<INPUT_RECORD> late;
     reader->Leave(late);
-    SetKeyboardHandBack("");
+    SetKeyboardMode("", "");
     if (InputMode() & ENABLE_PROCESSED_INPUT) TakeCtrlC(late);
     std::vector<INPUT_RECORD> unread = UnreadInput();
     std::string bytes = EncodeKeys(unread.data(), unread.size()) + EncodeKeys(late.data(), late.size());
@@ -108,7 +108,8 @@ void PumpTerminalInput() {
     std::vector<INPUT_RECORD> records;
     reader->Pump(records);
     if (!protocolHandedBack && reader->protocol() == TerminalReader::Protocol::On) {
-        SetKeyboardHandBack("\x1b[<u");  // an ending signal switches the protocol off too
+        // A stop or an ending signal switches it off too; a continue back on.
+        SetKeyboardMode(TerminalReader::kProtocolOn, TerminalReader::kProtocolOff);
         protocolHandedBack = true;
     }
     bool interrupt = (InputMode() & ENABLE_PROCESSED_INPUT) && TakeCtrlC(records);
