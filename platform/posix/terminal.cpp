@@ -31,8 +31,12 @@ constexpr std::size_t kHandBackMax = 64;
 char handBack[2][kHandBackMax];
 std::size_t handBackLength[2];
 std::atomic<int> handBackSlot{-1};
-char keyboardHandBack[16];
-volatile sig_atomic_t keyboardHandBackLength = 0;
+// The keyboard's mode, and whether the terminal has it now.
+char keyboardOn[16];
+char keyboardOff[16];
+volatile sig_atomic_t keyboardOnLength = 0;
+volatile sig_atomic_t keyboardOffLength = 0;
+volatile sig_atomic_t keyboardModeIn = 0;
 
 const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
@@ -48,10 +52,9 @@ void WriteAll(int fd, const char *bytes, std::size_t count) {
 
 // The user's settings and plain drawing state, for now or for good.
 void GiveBack() {
-    // What switched a keyboard mode on is undone before the settings come back.
-    if (keyboardHandBackLength > 0 && keyboardFd >= 0) {
-        WriteAll(keyboardFd, keyboardHandBack, static_cast<std::size_t>(keyboardHandBackLength));
-        if (finished) keyboardHandBackLength = 0;
+    if (keyboardModeIn && keyboardFd >= 0) {
+        keyboardModeIn = 0;
+        WriteAll(keyboardFd, keyboardOff, static_cast<std::size_t>(keyboardOffLength));
     }
     if (rawOn) {
         tcsetattr(keyboardFd, TCSADRAIN, &saved);
@@ -63,6 +66,10 @@ void GiveBack() {
 
 void ApplyRaw() {
     if (rawWanted && !finished && keyboardFd >= 0 && tcsetattr(keyboardFd, TCSADRAIN, &raw) == 0) rawOn = 1;
+    if (rawOn && !keyboardModeIn && keyboardOnLength > 0) {
+        keyboardModeIn = 1;
+        WriteAll(keyboardFd, keyboardOn, static_cast<std::size_t>(keyboardOnLength));
+    }
 }
 
 void OnEndingSignal(int signal) {
@@ -184,12 +191,15 @@ void SetHandBack(const std::string &bytes) {
     handBackSlot = slot;
 }
 
-void SetKeyboardHandBack(const char *bytes) {
-    keyboardHandBackLength = 0;
-    std::size_t count = std::strlen(bytes);
-    if (count >= sizeof keyboardHandBack) return;
-    std::memcpy(keyboardHandBack, bytes, count);
-    keyboardHandBackLength = static_cast<sig_atomic_t>(count);
+void SetKeyboardMode(const char *on, const char *off) {
+    keyboardModeIn = 0;
+    std::size_t onCount = std::strlen(on), offCount = std::strlen(off);
+    if (onCount >= sizeof keyboardOn || offCount >= sizeof keyboardOff) return;
+    std::memcpy(keyboardOn, on, onCount);
+    std::memcpy(keyboardOff, off, offCount);
+    keyboardOnLength = static_cast<sig_atomic_t>(onCount);
+    keyboardOffLength = static_cast<sig_atomic_t>(offCount);
+    keyboardModeIn = onCount > 0;  // the caller has switched it on
 }
 
 void RestoreTerminal() {

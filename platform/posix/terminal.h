@@ -23,10 +23,11 @@ void WriteTerminal(const std::string &bytes);
 // The bytes to write when the terminal is given back; kept current by the
 // console after each update of the mirror.
 void SetHandBack(const std::string &bytes);
-// The bytes to write to the keyboard's side when the terminal is given back:
-// what switches off a keyboard mode the reading loop switched on. Empty for
-// none; at most 15 bytes.
-void SetKeyboardHandBack(const char *bytes);
+// The keyboard's own mode while the console is in use, such as a keyboard
+// protocol the reading loop switched on: off is written whenever the
+// terminal is given back, on again when it is taken back after a stop. At
+// most 15 bytes each; empty when there is none.
+void SetKeyboardMode(const char *on, const char *off);
 // Gives the terminal back its settings and plain drawing state for good: the
 // process is ending. Idempotent and async-signal-safe.
 void RestoreTerminal();

@@ -30,12 +30,13 @@ TerminalReader *reader = nullptr;
 // Held while one caller pumps: another caller, or the input functions called
 // from inside the pump, go on without pumping. Kept for good at exit.
 std::atomic<bool> busy{false};
-bool protocolHandedBack = false;
+bool protocolIsKeyboardMode = false;
 
 TerminalReader::Millis MonotonicMillis() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<TerminalReader::Millis>(now.tv_sec) * 1000 + static_cast<TerminalReader::Millis>(now.tv_nsec) / 1000000;
+    using Millis = TerminalReader::Millis;
+    return static_cast<Millis>(now.tv_sec) * 1000 + static_cast<Millis>(now.tv_nsec) / 1000000;
 }
 
 bool IsCtrlC(const INPUT_RECORD &r) { return r.EventType == KEY_EVENT && r.Event.KeyEvent.uChar.AsciiChar == 0x03; }
@@ -84,7 +85,7 @@ void GiveBackUnreadKeys() {
     while (busy.exchange(true)) sched_yield();
     std::vector<INPUT_RECORD> late;
     reader->Leave(late);
-    SetKeyboardHandBack("");
+    SetKeyboardMode("", "");
     if (InputMode() & ENABLE_PROCESSED_INPUT) TakeCtrlC(late);
     std::vector<INPUT_RECORD> unread = UnreadInput();
     std::string bytes = EncodeKeys(unread.data(), unread.size()) + EncodeKeys(late.data(), late.size());
@@ -107,9 +108,10 @@ void PumpTerminalInput() {
     }
     std::vector<INPUT_RECORD> records;
     reader->Pump(records);
-    if (!protocolHandedBack && reader->protocol() == TerminalReader::Protocol::On) {
-        SetKeyboardHandBack("\x1b[<u");  // an ending signal switches the protocol off too
-        protocolHandedBack = true;
+    if (!protocolIsKeyboardMode && reader->protocol() == TerminalReader::Protocol::On) {
+        // A stop or an ending signal switches it off too; a continue back on.
+        SetKeyboardMode(TerminalReader::kProtocolOn, TerminalReader::kProtocolOff);
+        protocolIsKeyboardMode = true;
     }
     bool interrupt = (InputMode() & ENABLE_PROCESSED_INPUT) && TakeCtrlC(records);
     if (!records.empty()) QueueInput(records.data(), records.size());

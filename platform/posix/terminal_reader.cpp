@@ -18,13 +18,12 @@ constexpr std::size_t kMostPerPump = 64 * 1024;
 
 }  // namespace
 
-void TerminalReader::Ask(const char *questions) {
-    std::size_t length = std::strlen(questions);
+void TerminalReader::Ask(const std::string &questions) {
     ssize_t written;
     do {
-        written = write(fd_, questions, length);
+        written = write(fd_, questions.data(), questions.size());
     } while (written < 0 && errno == EINTR);
-    if (written != static_cast<ssize_t>(length)) {
+    if (written != static_cast<ssize_t>(questions.size())) {
         protocol_ = Protocol::Off;  // a terminal we cannot ask will not answer either
         return;
     }
@@ -79,7 +78,7 @@ void TerminalReader::Answered(const TerminalReplies &replies) {
             // Push our flags, and ask again to learn which of them it took.
             protocol_ = Protocol::On;
             flags_ = kProtocolFlags;
-            Ask("\x1b[>31u\x1b[?u\x1b[c");
+            Ask(std::string(kProtocolOn) + "\x1b[?u\x1b[c");
         } else if (protocol_ == Protocol::On) {
             flags_ = replies.keyboardFlags;
         }
@@ -110,8 +109,7 @@ void TerminalReader::Leave(std::vector<INPUT_RECORD> &out) {
         Decode(false, out);
     }
     if (protocol_ == Protocol::On) {
-        static const char kPop[] = "\x1b[<u";
-        ssize_t ignored = write(fd_, kPop, sizeof kPop - 1);
+        ssize_t ignored = write(fd_, kProtocolOff, std::strlen(kProtocolOff));
         (void)ignored;
     }
     protocol_ = Protocol::Off;

@@ -26,6 +26,9 @@ public:
     // and release events (2), shifted keys (4), every key including modifiers
     // alone (8), and the text a key types (16).
     static constexpr int kProtocolFlags = 31;
+    // What switches the protocol on with those flags, and off again.
+    static constexpr const char *kProtocolOn = "\x1b[>31u";
+    static constexpr const char *kProtocolOff = "\x1b[<u";
 
     enum class Protocol { NotAsked, Asked, On, Off };
 
@@ -46,7 +49,7 @@ public:
     int fd() const { return fd_; }
 
 private:
-    void Ask(const char *questions);
+    void Ask(const std::string &questions);
     bool Read(int timeoutMs);
     void Decode(bool final, std::vector<INPUT_RECORD> &out);
     void Answered(const TerminalReplies &replies);

@@ -260,13 +260,35 @@ def test_ctrl_c_under_the_protocol_interrupts_with_processed_input_on(work):
         term.kill()
 
 
+def test_a_stop_hands_the_keyboard_back_until_continued(work):
+    log = os.path.join(work, "protocol-stop.log")
+    term = ProtocolTerminal(["read", log])
+    try:
+        term.pump(1.0)
+        check("ready" in read(log), "the probe got ready")
+        before = len(term.received)
+        # Nobody controls the probe's process group, so the stop itself is
+        # dropped: the keyboard is handed back and taken again at once.
+        os.kill(term.pid, signal.SIGTSTP)
+        term.pump(0.5)
+        after = term.received[before:]
+        check(b"\x1b[<u" in after and b"\x1b[>31u" in after[after.find(b"\x1b[<u"):],
+              "switched off for the stop, on again after it: %r" % after)
+        term.type(b"\x1b[57441;2uq")
+        check(term.ended(), "keys still arrive after the stop")
+        check(read(log).splitlines()[1:2] == ["down vk=10 sc=2A ch=00 st=0010"], "Shift alone: %s" % read(log))
+    finally:
+        term.kill()
+
+
 def main():
     have_tmux = shutil.which("tmux") is not None
     if not have_tmux:
         print("note: tmux is not installed; the tests typing through it are skipped")
     with tempfile.TemporaryDirectory() as work:
         tests = [test_modifiers_alone_are_discarded_under_the_protocol,
-                 test_ctrl_c_under_the_protocol_interrupts_with_processed_input_on]
+                 test_ctrl_c_under_the_protocol_interrupts_with_processed_input_on,
+                 test_a_stop_hands_the_keyboard_back_until_continued]
         if have_tmux:
             tests += [test_typed_keys, test_ctrl_c_is_a_key_with_processed_input_off,
                       test_ctrl_c_interrupts_with_processed_input_on, test_the_unread_key_goes_back_to_the_terminal]
