@@ -41,11 +41,11 @@ TEST(CapitalisingCopy, ByteAtATimeFormContinuesFromThePreviousByte) {
         {' ', " a", " A"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.in);
+        const std::string row = " [" + (testing::Message() << (c.in)).GetString() + "]";
         std::string out(std::string(c.in).size(), '\0');
         CopyCapitalisedBytes(reinterpret_cast<unsigned char *>(&out[0]), reinterpret_cast<const unsigned char *>(c.in),
                              static_cast<std::uint32_t>(out.size()), c.previous);
-        EXPECT_EQ(out, c.out);
+        EXPECT_EQ(out, c.out) << row;
     }
 }
 
@@ -56,10 +56,10 @@ TEST(CapitalisingCopy, LongTextsMatchThePlainWalkWhereverTheirZeroByteLies) {
         for (char &c : text)
             if (c == 0) c = 'q';
         for (std::uint32_t zeroAt : {length, length - 1, length / 2 + 1, 64u, 17u}) {
-            SCOPED_TRACE(testing::Message() << "length " << length << ", zero at " << zeroAt);
+            const std::string row = " [" + (testing::Message() << "length " << length << ", zero at " << zeroAt).GetString() + "]";
             std::string withZero = text;
             if (zeroAt < length) withZero[zeroAt] = '\0';
-            EXPECT_EQ(Copied(withZero), ref::PlainWalk(withZero));
+            EXPECT_EQ(Copied(withZero), ref::PlainWalk(withZero)) << row;
         }
     }
 }
@@ -68,12 +68,12 @@ TEST(CapitalisingCopy, WordsStartAcrossEveryBlockEdge) {
     // A space as the last byte of a block and a letter as the first of the
     // next, at every position: the byte before comes from the block before.
     for (std::uint32_t space = 0; space < 200; ++space) {
-        SCOPED_TRACE(space);
+        const std::string row = " [" + (testing::Message() << (space)).GetString() + "]";
         std::string text(210, 'b');
         text[space] = ' ';
         std::string expected = text;
         expected[space + 1] = 'B';
         if (space != 0) expected[0] = 'B';
-        EXPECT_EQ(Copied(text), expected);
+        EXPECT_EQ(Copied(text), expected) << row;
     }
 }

@@ -21,8 +21,9 @@ TEST(CapitalisingCopyX86, EveryWideCopyThisProcessorRunsGivesThePlainWalksBytes)
     std::uint32_t seed = 4;
     for (const Wide &wide : copies) {
         if (!wide.runs) continue;
-        SCOPED_TRACE(wide.name);
+        const std::string row = " [" + (testing::Message() << (wide.name)).GetString() + "]";
         ref::ExpectSameAsThePlainWalk(wide.copy, seed++);
+        ASSERT_FALSE(HasFailure()) << "the failures above are the" << row << " copy's";
     }
 }
 

@@ -37,11 +37,11 @@ const TailCase kTails[] = {
 
 TEST(StartUp, SkipProgramNameFindsTheCommandTail) {
     for (const TailCase &c : kTails) {
-        SCOPED_TRACE(c.name);
+        const std::string row = " [" + (testing::Message() << (c.name)).GetString() + "]";
         const char *tail = SkipProgramName(c.line.c_str());
-        EXPECT_EQ(std::string(tail), c.tail);
-        EXPECT_GE(tail, c.line.c_str());
-        EXPECT_LE(tail, c.line.c_str() + c.line.size()) << "the tail points into the line itself";
+        EXPECT_EQ(std::string(tail), c.tail) << row;
+        EXPECT_GE(tail, c.line.c_str()) << row;
+        EXPECT_LE(tail, c.line.c_str() + c.line.size()) << "the tail points into the line itself" << row;
     }
     std::string alone = "demo.exe";
     EXPECT_EQ(SkipProgramName(alone.c_str()), alone.c_str() + alone.size()) << "the empty tail is the terminator";

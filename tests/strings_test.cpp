@@ -20,20 +20,20 @@ std::uint32_t PrefixCount(StringHandle h) {
 TEST_F(StringTest, AllocatesCountedZeroTerminatedStrings) {
     // Large strings take another path through the platform's allocator.
     for (std::uint32_t count : {1u, 5u, 4096u, 9u << 20, (16u << 20) + 3}) {
-        SCOPED_TRACE(count);
+        const std::string row = " [" + (testing::Message() << (count)).GetString() + "]";
         ca::Reset();
         Allocation a = AllocString(count);
-        ASSERT_NE(a.handle, nullptr);
-        EXPECT_EQ(a.data, a.handle);
-        EXPECT_EQ(a.count, count);
-        EXPECT_EQ(a.error, 0);
-        EXPECT_EQ(PrefixCount(a.handle), count);
-        EXPECT_EQ(a.handle[count], 0) << "the data must be followed by a zero byte";
+        ASSERT_NE(a.handle, nullptr) << row;
+        EXPECT_EQ(a.data, a.handle) << row;
+        EXPECT_EQ(a.count, count) << row;
+        EXPECT_EQ(a.error, 0) << row;
+        EXPECT_EQ(PrefixCount(a.handle), count) << row;
+        EXPECT_EQ(a.handle[count], 0) << "the data must be followed by a zero byte" << row;
         std::memset(a.data, 'x', count);  // every byte is writable
-        EXPECT_EQ(a.handle[count], 0);
-        EXPECT_EQ(StringData(a.handle).count, count);
+        EXPECT_EQ(a.handle[count], 0) << row;
+        EXPECT_EQ(StringData(a.handle).count, count) << row;
         FreeString(a.handle);
-        EXPECT_EQ(ca::Releases(), 1u);
+        EXPECT_EQ(ca::Releases(), 1u) << row;
     }
 }
 
@@ -56,12 +56,12 @@ TEST_F(StringTest, EmptyStringIsNullAndNeverTouchesTheAllocator) {
 
 TEST_F(StringTest, OversizedRequestsFailWithoutCallingTheAllocator) {
     for (std::uint32_t count : {0x80000000u, 0x80000001u, 0xFFFFFFFFu}) {
-        SCOPED_TRACE(count);
+        const std::string row = " [" + (testing::Message() << (count)).GetString() + "]";
         Allocation a = AllocString(count);
-        EXPECT_EQ(a.handle, nullptr);
-        EXPECT_EQ(a.data, &EmptyData);
-        EXPECT_EQ(a.count, 0u);
-        EXPECT_EQ(a.error, kErrorOutOfMemory);
+        EXPECT_EQ(a.handle, nullptr) << row;
+        EXPECT_EQ(a.data, &EmptyData) << row;
+        EXPECT_EQ(a.count, 0u) << row;
+        EXPECT_EQ(a.error, kErrorOutOfMemory) << row;
     }
     EXPECT_EQ(ca::Requests(), 0u);
     EXPECT_EQ(error_probe::Calls(), 0u) << "AllocString raises nothing itself";
@@ -189,7 +189,7 @@ TEST_F(StringTest, AssignmentOfAnOwnedStringMovesIt) {
 
 TEST_F(StringTest, AssignmentOfTheEmptyStringReleasesTheVariable) {
     for (bool borrowed : {false, true}) {
-        SCOPED_TRACE(borrowed ? "borrowed" : "owned");
+        const std::string row = " [" + (testing::Message() << (borrowed ? "borrowed" : "owned")).GetString() + "]";
         StringHandle variable = MakeString("gone");
         CallFrame frame{};
         if (borrowed)
@@ -197,8 +197,8 @@ TEST_F(StringTest, AssignmentOfTheEmptyStringReleasesTheVariable) {
         else
             PushOwned(frame, nullptr);
         AssignString(frame, variable);
-        EXPECT_EQ(variable, nullptr);
-        EXPECT_EQ(frame.errorWord, 0u);
+        EXPECT_EQ(variable, nullptr) << row;
+        EXPECT_EQ(frame.errorWord, 0u) << row;
     }
     EXPECT_EQ(ca::Releases(), 2u);
 }

@@ -35,11 +35,11 @@ const Case kCases[] = {
 
 TEST_F(StringTest, VelmorinCapitalisesTheFirstLetterOfEveryWord) {
     for (const Case &c : kCases) {
-        SCOPED_TRACE(c.name);
+        const std::string row = " [" + (testing::Message() << (c.name)).GetString() + "]";
         StringHandle argument = MakeString(c.in);
         StringHandle result = VELMORIN(&argument);
-        EXPECT_EQ(BytesOf(result), c.out);
-        EXPECT_EQ(BytesOf(argument), c.in) << "the caller's bytes must not change";
+        EXPECT_EQ(BytesOf(result), c.out) << row;
+        EXPECT_EQ(BytesOf(argument), c.in) << "the caller's bytes must not change" << row;
         FreeString(argument);
         FreeString(result);
     }
@@ -47,21 +47,21 @@ TEST_F(StringTest, VelmorinCapitalisesTheFirstLetterOfEveryWord) {
 
 TEST_F(StringTest, VelmorinReturnsADistinctStringTheCallerOwns) {
     for (bool argumentFirst : {true, false}) {
-        SCOPED_TRACE(argumentFirst ? "argument released first" : "result released first");
+        const std::string row = " [" + (testing::Message() << (argumentFirst ? "argument released first" : "result released first")).GetString() + "]";
         ca::Reset();
         StringHandle argument = MakeString("dit is een zin.");
         StringHandle cell = argument;
         StringHandle result = VELMORIN(&cell);
-        EXPECT_EQ(cell, argument) << "the argument cell is never written";
-        ASSERT_NE(result, argument);
-        EXPECT_EQ(StringData(result).count, 15u);
-        EXPECT_EQ(result[15], 0);
+        EXPECT_EQ(cell, argument) << "the argument cell is never written" << row;
+        ASSERT_NE(result, argument) << row;
+        EXPECT_EQ(StringData(result).count, 15u) << row;
+        EXPECT_EQ(result[15], 0) << row;
         // The working copy and the result were allocated; the working copy released.
-        EXPECT_EQ(ca::Allocations(), 3u);
-        EXPECT_EQ(ca::Releases(), 1u);
+        EXPECT_EQ(ca::Allocations(), 3u) << row;
+        EXPECT_EQ(ca::Releases(), 1u) << row;
         FreeString(argumentFirst ? argument : result);
         FreeString(argumentFirst ? result : argument);
-        EXPECT_EQ(ca::Live(), 0u);
+        EXPECT_EQ(ca::Live(), 0u) << row;
     }
 }
 
@@ -69,15 +69,15 @@ TEST_F(StringTest, VelmorinGivesThePlainWalksBytesOnLongTextsWithTwoAllocations)
     std::mt19937 random(7);
     for (std::uint32_t length : {16u, 63u, 64u, 65u, 1000u, 4096u + 7}) {
         for (int trial = 0; trial < 4; ++trial) {
-            SCOPED_TRACE(testing::Message() << "length " << length << ", trial " << trial);
+            const std::string row = " [" + (testing::Message() << "length " << length << ", trial " << trial).GetString() + "]";
             std::string text = plain_walk_reference::RandomText(random, length);
             ca::Reset();
             StringHandle argument = MakeString(text);
             StringHandle result = VELMORIN(&argument);
-            EXPECT_EQ(BytesOf(result), plain_walk_reference::PlainWalk(text));
-            EXPECT_EQ(BytesOf(argument), text);
-            EXPECT_EQ(ca::Allocations(), 3u) << "the argument, the working copy and the result";
-            EXPECT_EQ(ca::Releases(), 1u) << "the working copy";
+            EXPECT_EQ(BytesOf(result), plain_walk_reference::PlainWalk(text)) << row;
+            EXPECT_EQ(BytesOf(argument), text) << row;
+            EXPECT_EQ(ca::Allocations(), 3u) << "the argument, the working copy and the result" << row;
+            EXPECT_EQ(ca::Releases(), 1u) << "the working copy" << row;
             FreeString(argument);
             FreeString(result);
         }
@@ -95,15 +95,15 @@ TEST_F(StringTest, VelmorinOfTheEmptyStringAllocatesNothing) {
 TEST_F(StringTest, VelmorinOnExhaustedMemoryReturnsTheEmptyString) {
     // Request 1 is the working copy, request 2 the result.
     for (std::uint32_t failing : {1u, 2u}) {
-        SCOPED_TRACE(failing);
+        const std::string row = " [" + (testing::Message() << (failing)).GetString() + "]";
         StringHandle argument = MakeString("dit is een zin.");
         error_probe::Reset();
         ca::FailNth(failing);
         StringHandle result = VELMORIN(&argument);
         ca::FailNth(0);
-        EXPECT_EQ(result, nullptr);
-        EXPECT_EQ(error_probe::LastWord(), 0x8007u);
-        EXPECT_EQ(BytesOf(argument), "dit is een zin.");
+        EXPECT_EQ(result, nullptr) << row;
+        EXPECT_EQ(error_probe::LastWord(), 0x8007u) << row;
+        EXPECT_EQ(BytesOf(argument), "dit is een zin.") << row;
         FreeString(argument);
     }
 }
