@@ -155,10 +155,10 @@ TEST_F(ConsoleApiTest, FillStartingOutsideTheBufferFillsNothing) {
     SKIP_ON_WINE(WineDeparture::FillStartOutsideBuffer);
     HANDLE h = Buffer(10, 3);
     for (COORD start : {At(10, 0), At(-1, 1), At(0, 3), At(0, -1)}) {
-        SCOPED_TRACE(std::to_string(start.X) + "," + std::to_string(start.Y));
+        const std::string row = " [" + (testing::Message() << (std::to_string(start.X) + "," + std::to_string(start.Y))).GetString() + "]";
         DWORD written = kSentinel;
-        EXPECT_TRUE(FillConsoleOutputCharacterA(h, 'x', 5, start, &written));
-        EXPECT_EQ(written, 0u);
+        EXPECT_TRUE(FillConsoleOutputCharacterA(h, 'x', 5, start, &written)) << row;
+        EXPECT_EQ(written, 0u) << row;
     }
     EXPECT_EQ(AllRows(h), (std::vector<std::string>(3, std::string(10, ' '))));
 }
@@ -180,15 +180,15 @@ TEST_F(ConsoleApiTest, BlockWritesAreTrimmedToTheCallersCellsThenToTheBuffer) {
         {At(3, 3), At(0, 0), Rect(2, 14, 4, 16), Rect(2, 14, 4, 14)},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.region);
+        const std::string row = " [" + (testing::Message() << c.region).GetString() + "]";
         SMALL_RECT region = c.region;
-        ASSERT_TRUE(WriteConsoleOutputA(h, cells.data(), c.size, c.origin, &region));
-        EXPECT_EQ(region, c.trimmed);
+        ASSERT_TRUE(WriteConsoleOutputA(h, cells.data(), c.size, c.origin, &region)) << row;
+        EXPECT_EQ(region, c.trimmed) << row;
         // The bottom right cell written comes from the matching source cell.
         int sourceX = c.origin.X + (c.trimmed.Right - c.trimmed.Left);
         int sourceY = c.origin.Y + (c.trimmed.Bottom - c.trimmed.Top);
         EXPECT_EQ(Chars(h, c.trimmed.Bottom, c.trimmed.Right, 1)[0],
-                  cells[static_cast<std::size_t>(sourceY) * c.size.X + sourceX].Char.AsciiChar);
+                  cells[static_cast<std::size_t>(sourceY) * c.size.X + sourceX].Char.AsciiChar) << row;
     }
     EXPECT_EQ(Info(h).dwCursorPosition.X, 0) << "block writes leave the cursor";
 }
@@ -204,11 +204,11 @@ TEST_F(ConsoleApiTest, InvertedRegionOrOriginOutsideTheCellsIsRefusedAndChangesN
     const Case cases[] = {{At(0, 0), Rect(3, 0, 2, 0)}, {At(0, 0), Rect(0, 1, 1, 0)}, {At(2, 0), Rect(0, 0, 1, 1)},
                           {At(0, 2), Rect(0, 0, 1, 1)}, {At(-1, 0), Rect(0, 0, 1, 1)}};
     for (const Case &c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.region);
+        const std::string row = " [" + (testing::Message() << c.region).GetString() + "]";
         SMALL_RECT region = c.region;
         SetLastError(kSentinel);
         ExpectFailure(WriteConsoleOutputA(h, cells, At(2, 2), c.origin, &region), ERROR_INVALID_PARAMETER);
-        EXPECT_EQ(region, c.region);
+        EXPECT_EQ(region, c.region) << row;
     }
     EXPECT_EQ(AllRows(h), (std::vector<std::string>(3, std::string(10, ' '))));
 }
@@ -259,12 +259,12 @@ TEST_F(ConsoleApiTest, ScrollsMoveTheRectangleAndFillWhatItUncovers) {
          {"bbbaa", "cccbb", "---cc"}},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+        const std::string row = " [" + (testing::Message() << (c.name)).GetString() + "]";
         HANDLE h = Buffer(5, 3);
         Rows(h, {"aaaaa", "bbbbb", "ccccc"});
         CHAR_INFO fill = Cell('-', 0x1E);
-        ASSERT_TRUE(ScrollConsoleScreenBufferA(h, &c.scroll, c.clipped ? &c.clip : nullptr, c.destination, &fill));
-        EXPECT_EQ(AllRows(h), c.rows);
+        ASSERT_TRUE(ScrollConsoleScreenBufferA(h, &c.scroll, c.clipped ? &c.clip : nullptr, c.destination, &fill)) << row;
+        EXPECT_EQ(AllRows(h), c.rows) << row;
     }
 }
 
@@ -327,18 +327,18 @@ TEST_F(ConsoleApiTest, CursorSizeMustBeFrom1To100AndVisibilityReadsBackAs0Or1) {
                           {{100, FALSE}, true, {100, FALSE}}, {{101, TRUE}, false, {40, FALSE}},
                           {{50, 5}, true, {50, TRUE}}};
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::to_string(c.set.dwSize) + " " + std::to_string(c.set.bVisible));
+        const std::string row = " [" + (testing::Message() << (std::to_string(c.set.dwSize) + " " + std::to_string(c.set.bVisible))).GetString() + "]";
         CONSOLE_CURSOR_INFO start{40, FALSE};
-        ASSERT_TRUE(SetConsoleCursorInfo(h, &start));
+        ASSERT_TRUE(SetConsoleCursorInfo(h, &start)) << row;
         SetLastError(kSentinel);
-        EXPECT_EQ(SetConsoleCursorInfo(h, &c.set), c.accepted ? TRUE : FALSE);
+        EXPECT_EQ(SetConsoleCursorInfo(h, &c.set), c.accepted ? TRUE : FALSE) << row;
         if (!c.accepted) {
-            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << row;
         }
         CONSOLE_CURSOR_INFO read{};
-        ASSERT_TRUE(GetConsoleCursorInfo(h, &read));
-        EXPECT_EQ(read.dwSize, c.read.dwSize);
-        EXPECT_EQ(read.bVisible, c.read.bVisible);
+        ASSERT_TRUE(GetConsoleCursorInfo(h, &read)) << row;
+        EXPECT_EQ(read.dwSize, c.read.dwSize) << row;
+        EXPECT_EQ(read.bVisible, c.read.bVisible) << row;
     }
 }
 
@@ -351,16 +351,16 @@ TEST_F(ConsoleApiTest, CursorPositionMustLieInsideTheBuffer) {
     const Case cases[] = {{At(0, 0), true},   {At(9, 4), true},  {At(10, 0), false},
                           {At(0, 5), false}, {At(-1, 0), false}, {At(0, -1), false}};
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::to_string(c.position.X) + "," + std::to_string(c.position.Y));
-        ASSERT_TRUE(SetConsoleCursorPosition(h, At(3, 2)));
+        const std::string row = " [" + (testing::Message() << (std::to_string(c.position.X) + "," + std::to_string(c.position.Y))).GetString() + "]";
+        ASSERT_TRUE(SetConsoleCursorPosition(h, At(3, 2))) << row;
         SetLastError(kSentinel);
-        EXPECT_EQ(SetConsoleCursorPosition(h, c.position), c.accepted ? TRUE : FALSE);
+        EXPECT_EQ(SetConsoleCursorPosition(h, c.position), c.accepted ? TRUE : FALSE) << row;
         COORD now = Info(h).dwCursorPosition;
         COORD expected = c.accepted ? c.position : At(3, 2);
-        EXPECT_EQ(now.X, expected.X);
-        EXPECT_EQ(now.Y, expected.Y);
+        EXPECT_EQ(now.X, expected.X) << row;
+        EXPECT_EQ(now.Y, expected.Y) << row;
         if (!c.accepted) {
-            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << row;
         }
     }
 }
@@ -471,15 +471,15 @@ TEST_F(ConsoleApiTest, CallsOnTheWrongKindOfHandleFailWith6AndLeaveTheirOutputsA
     HANDLE in = Input();
     HANDLE out = Buffer(10, 3);
     for (HANDLE bad : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE, in}) {
-        SCOPED_TRACE(bad == in ? "input handle" : bad == nullptr ? "null" : "invalid");
+        const std::string row = " [" + (testing::Message() << (bad == in ? "input handle" : bad == nullptr ? "null" : "invalid")).GetString() + "]";
         CONSOLE_SCREEN_BUFFER_INFO info;
         std::memset(&info, 0x5A, sizeof info);
         SetLastError(kSentinel);
         ExpectFailure(GetConsoleScreenBufferInfo(bad, &info), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(info.dwSize.X, 0x5A5A);
+        EXPECT_EQ(info.dwSize.X, 0x5A5A) << row;
         CONSOLE_CURSOR_INFO cursor{7, 7};
         ExpectFailure(GetConsoleCursorInfo(bad, &cursor), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(cursor.dwSize, 7u);
+        EXPECT_EQ(cursor.dwSize, 7u) << row;
         DWORD written = kSentinel;
         ExpectFailure(FillConsoleOutputCharacterA(bad, 'x', 1, At(0, 0), &written), ERROR_INVALID_HANDLE);
         ExpectFailure(SetConsoleCursorPosition(bad, At(0, 0)), ERROR_INVALID_HANDLE);
@@ -490,15 +490,15 @@ TEST_F(ConsoleApiTest, CallsOnTheWrongKindOfHandleFailWith6AndLeaveTheirOutputsA
         ExpectFailure(ScrollConsoleScreenBufferA(bad, &scroll, nullptr, At(0, 0), &cell), ERROR_INVALID_HANDLE);
     }
     for (HANDLE bad : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE, out}) {
-        SCOPED_TRACE(bad == out ? "output handle" : bad == nullptr ? "null" : "invalid");
+        const std::string row = " [" + (testing::Message() << (bad == out ? "output handle" : bad == nullptr ? "null" : "invalid")).GetString() + "]";
         DWORD count = kSentinel;
         ExpectFailure(GetNumberOfConsoleInputEvents(bad, &count), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(count, kSentinel);
+        EXPECT_EQ(count, kSentinel) << row;
         INPUT_RECORD record = Key('k');
         ExpectFailure(PeekConsoleInputA(bad, &record, 1, &count), ERROR_INVALID_HANDLE);
         ExpectFailure(WriteConsoleInputA(bad, &record, 1, &count), ERROR_INVALID_HANDLE);
         ExpectFailure(FlushConsoleInputBuffer(bad), ERROR_INVALID_HANDLE);
-        EXPECT_EQ(count, kSentinel);
+        EXPECT_EQ(count, kSentinel) << row;
     }
 }
 

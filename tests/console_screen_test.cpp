@@ -26,7 +26,7 @@ std::string Letters(int count) {
 
 TEST_F(ScreenTest, ClearScreenBlanksTheWholeBufferInAttribute7AndHomesTheCursor) {
     for (Size size : kSizes) {
-        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        const std::string row = " [" + (testing::Message() << (std::to_string(size.width) + "x" + std::to_string(size.height))).GetString() + "]";
         MakeScreen(size.width, size.height);
         Paint('#', BACKGROUND_BLUE | FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_INTENSITY);
         PlaceCursor(size.width - 1, size.height - 1);
@@ -34,9 +34,9 @@ TEST_F(ScreenTest, ClearScreenBlanksTheWholeBufferInAttribute7AndHomesTheCursor)
         int wrong = 0;
         for (const CHAR_INFO &cell : Cells(0, size.height))
             if (cell.Char.AsciiChar != ' ' || cell.Attributes != 7) ++wrong;
-        EXPECT_EQ(wrong, 0) << "cells not blank in attribute 7";
-        EXPECT_EQ(Cursor(), Coord(0, 0));
-        EXPECT_EQ(Console.pendingScroll, 0);
+        EXPECT_EQ(wrong, 0) << "cells not blank in attribute 7" << row;
+        EXPECT_EQ(Cursor(), Coord(0, 0)) << row;
+        EXPECT_EQ(Console.pendingScroll, 0) << row;
     }
 }
 
@@ -47,30 +47,30 @@ TEST_F(ScreenTest, ClearScreenKeepsAHiddenCursorHiddenAndBringsAVisibleOneBackAt
     };
     const Case cases[] = {{{25, TRUE}, {25, TRUE}}, {{100, TRUE}, {99, TRUE}}, {{40, FALSE}, {40, FALSE}}};
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::to_string(c.before.dwSize) + (c.before.bVisible ? " visible" : " hidden"));
+        const std::string row = " [" + (testing::Message() << (std::to_string(c.before.dwSize) + (c.before.bVisible ? " visible" : " hidden"))).GetString() + "]";
         MakeScreen(16, 2);
-        ASSERT_TRUE(SetConsoleCursorInfo(Console.screen, &c.before));
+        ASSERT_TRUE(SetConsoleCursorInfo(Console.screen, &c.before)) << row;
         Console.cursor = c.before;
         ClearScreen();
         CONSOLE_CURSOR_INFO shape = CursorShape();
-        EXPECT_EQ(shape.bVisible, c.after.bVisible);
-        EXPECT_EQ(shape.dwSize, c.after.dwSize);
-        EXPECT_EQ(Console.cursor.bVisible, c.after.bVisible) << "the state must not stay suspended";
+        EXPECT_EQ(shape.bVisible, c.after.bVisible) << row;
+        EXPECT_EQ(shape.dwSize, c.after.dwSize) << row;
+        EXPECT_EQ(Console.cursor.bVisible, c.after.bVisible) << "the state must not stay suspended" << row;
     }
 }
 
 TEST_F(ScreenTest, SentenceThenLineEndLeavesTheTextInRowOneAndTheCursorBelow) {
     for (int rows : {2, 25}) {
-        SCOPED_TRACE(rows);
+        const std::string row = " [" + (testing::Message() << (rows)).GetString() + "]";
         MakeScreen(80, rows);
         Paint('#', 0x1E);
         ClearScreen();
         Write("Dit Is Een Zin.");
         WriteLineEnd();
-        EXPECT_EQ(Row(0), "Dit Is Een Zin." + Blank(65));
-        EXPECT_EQ(Row(1), Blank(80));
-        EXPECT_EQ(Attributes(0), std::vector<WORD>(80, 7));
-        EXPECT_EQ(Cursor(), Coord(0, 1));
+        EXPECT_EQ(Row(0), "Dit Is Een Zin." + Blank(65)) << row;
+        EXPECT_EQ(Row(1), Blank(80)) << row;
+        EXPECT_EQ(Attributes(0), std::vector<WORD>(80, 7)) << row;
+        EXPECT_EQ(Cursor(), Coord(0, 1)) << row;
     }
 }
 
@@ -90,7 +90,7 @@ TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfAMiddleRowMovesToTheNextRowAndALine
 TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfTheLastRowOwesTheScrollToTheNextWrite) {
     for (Size size : kSizes) {
         if (size.height < 2) continue;  // needs a row above to see the scroll
-        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        const std::string row = " [" + (testing::Message() << (std::to_string(size.width) + "x" + std::to_string(size.height))).GetString() + "]";
         int last = size.height - 1;
         MakeScreen(size.width, size.height);
         PlaceCursor(0, last - 1);
@@ -98,22 +98,22 @@ TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfTheLastRowOwesTheScrollToTheNextWri
         MoveCursor(1, last + 1);
         std::string full = Letters(size.width);
         Write(full);
-        EXPECT_EQ(Row(last), full) << "written, not yet scrolled";
-        EXPECT_EQ(Cursor(), Coord(0, last)) << "over the text just written";
-        EXPECT_EQ(Console.pendingScroll, 0xFF);
+        EXPECT_EQ(Row(last), full) << "written, not yet scrolled" << row;
+        EXPECT_EQ(Cursor(), Coord(0, last)) << "over the text just written" << row;
+        EXPECT_EQ(Console.pendingScroll, 0xFF) << row;
 
         Write("xy");
-        EXPECT_EQ(Row(last - 1), full);
-        EXPECT_EQ(Row(last), "xy" + Blank(size.width - 2));
-        EXPECT_EQ(Cursor(), Coord(2, last));
-        EXPECT_EQ(Console.pendingScroll, 0);
+        EXPECT_EQ(Row(last - 1), full) << row;
+        EXPECT_EQ(Row(last), "xy" + Blank(size.width - 2)) << row;
+        EXPECT_EQ(Cursor(), Coord(2, last)) << row;
+        EXPECT_EQ(Console.pendingScroll, 0) << row;
     }
 }
 
 TEST_F(ScreenTest, LineEndAfterTextEndingAtTheBottomRightScrollsTwice) {
     for (Size size : kSizes) {
         if (size.height < 3) continue;  // three rows show both scrolls
-        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        const std::string row = " [" + (testing::Message() << (std::to_string(size.width) + "x" + std::to_string(size.height))).GetString() + "]";
         int last = size.height - 1;
         MakeScreen(size.width, size.height);
         PlaceCursor(0, last - 2);
@@ -121,11 +121,11 @@ TEST_F(ScreenTest, LineEndAfterTextEndingAtTheBottomRightScrollsTwice) {
         MoveCursor(1, last + 1);
         Write(Letters(size.width));
         WriteLineEnd();
-        EXPECT_EQ(Row(last - 2), Letters(size.width));
-        EXPECT_EQ(Row(last - 1), Blank(size.width));
-        EXPECT_EQ(Row(last), Blank(size.width));
-        EXPECT_EQ(Cursor(), Coord(0, last));
-        EXPECT_EQ(Console.pendingScroll, 0);
+        EXPECT_EQ(Row(last - 2), Letters(size.width)) << row;
+        EXPECT_EQ(Row(last - 1), Blank(size.width)) << row;
+        EXPECT_EQ(Row(last), Blank(size.width)) << row;
+        EXPECT_EQ(Cursor(), Coord(0, last)) << row;
+        EXPECT_EQ(Console.pendingScroll, 0) << row;
     }
 }
 
@@ -239,12 +239,12 @@ TEST_F(ScreenTest, MoveCursorOutOfRangeKeepsThatCoordinateAndClearsThePendingScr
     };
     MakeScreen(16, 4);
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::to_string(c.column) + "," + std::to_string(c.row));
+        const std::string row = " [" + (testing::Message() << (std::to_string(c.column) + "," + std::to_string(c.row))).GetString() + "]";
         PlaceCursor(5, 2);
         Console.pendingScroll = 0xFF;
         MoveCursor(c.column, c.row);
-        EXPECT_EQ(Cursor(), c.expected);
-        EXPECT_EQ(Console.pendingScroll, 0);
+        EXPECT_EQ(Cursor(), c.expected) << row;
+        EXPECT_EQ(Console.pendingScroll, 0) << row;
     }
     MakeScreen(300, 9001);
     MoveCursor(300, 9001);
