@@ -15,9 +15,11 @@ for p in "${presets[@]}"; do case "$p" in win*) uses_wine=1;; esac; done
 if [ "$uses_wine" = 1 ]; then
     WINEPREFIX="$(bash scripts/wine-prefix.sh)"
     export WINEPREFIX WINEDEBUG=-all
-    # One wineserver for the whole run saves a server start per program.
-    /usr/lib/wine/wineserver -p
-    trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+    # One wineserver for the whole run saves a server start per program. A
+    # server that is already running is used as it is, and left running.
+    if /usr/lib/wine/wineserver -p 2>/dev/null; then
+        trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+    fi
 fi
 
 failed=()
