@@ -91,26 +91,29 @@ STANDIN_API BOOL SetConsoleWindowInfo(HANDLE output, BOOL absolute, const SMALL_
     return TRUE;
 }
 
-STANDIN_API BOOL FillConsoleOutputCharacterA(HANDLE output, CHAR character, DWORD length, COORD start,
-                                             LPDWORD written) {
+namespace {
+
+// The two fills differ only in which half of each cell they set.
+BOOL Fill(HANDLE output, FillPart part, WORD value, DWORD length, COORD start, LPDWORD written) {
     Locked c;
     ScreenBuffer *buffer = FindScreen(c.console, output);
     if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
     if (written == nullptr) return Fail(ERROR_INVALID_ACCESS);
-    *written = FillCells(*buffer, FillPart::Character, static_cast<unsigned char>(character), length, start);
+    *written = FillCells(*buffer, part, value, length, start);
     ShowChanges(c.console, *buffer);
     return TRUE;
 }
 
+}  // namespace
+
+STANDIN_API BOOL FillConsoleOutputCharacterA(HANDLE output, CHAR character, DWORD length, COORD start,
+                                             LPDWORD written) {
+    return Fill(output, FillPart::Character, static_cast<unsigned char>(character), length, start, written);
+}
+
 STANDIN_API BOOL FillConsoleOutputAttribute(HANDLE output, WORD attribute, DWORD length, COORD start,
                                             LPDWORD written) {
-    Locked c;
-    ScreenBuffer *buffer = FindScreen(c.console, output);
-    if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
-    if (written == nullptr) return Fail(ERROR_INVALID_ACCESS);
-    *written = FillCells(*buffer, FillPart::Attribute, attribute, length, start);
-    ShowChanges(c.console, *buffer);
-    return TRUE;
+    return Fill(output, FillPart::Attribute, attribute, length, start, written);
 }
 
 // The region is checked and trimmed to the caller's cells before the handle
