@@ -8,13 +8,13 @@ SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 
 need=()
-have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep "install ok installed" >/dev/null; }
 
 want=(cmake ninja-build g++ python3 tmux googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
       wine wine64 wine32:i386 qemu-user-static)
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then
     $SUDO dpkg --add-architecture i386
     updated_arch=1
 fi
