@@ -116,17 +116,35 @@ STANDIN_API BOOL FillConsoleOutputAttribute(HANDLE output, WORD attribute, DWORD
     return Fill(output, FillPart::Attribute, attribute, length, start, written);
 }
 
+namespace {
+
 // The region is checked and trimmed to the caller's cells before the handle
-// is looked at, so a bad handle still hands back the trimmed region.
+// is looked at, so a bad handle still hands back the trimmed region. Null,
+// with the last error set, when the block cannot be moved.
+ScreenBuffer *BlockBuffer(Locked &c, HANDLE output, const void *cells, COORD cellsSize, COORD cellsOrigin,
+                          PSMALL_RECT region) {
+    if (cells == nullptr || region == nullptr) {
+        Fail(ERROR_NOACCESS);
+        return nullptr;
+    }
+    SMALL_RECT trimmed = *region;
+    if (DWORD error = TrimToCells(cellsSize, cellsOrigin, trimmed)) {
+        Fail(error);
+        return nullptr;
+    }
+    *region = trimmed;
+    ScreenBuffer *buffer = FindScreen(c.console, output);
+    if (buffer == nullptr) Fail(ERROR_INVALID_HANDLE);
+    return buffer;
+}
+
+}  // namespace
+
 STANDIN_API BOOL WriteConsoleOutputA(HANDLE output, const CHAR_INFO *cells, COORD cellsSize, COORD cellsOrigin,
                                      PSMALL_RECT region) {
-    if (cells == nullptr || region == nullptr) return Fail(ERROR_NOACCESS);
-    SMALL_RECT trimmed = *region;
-    if (DWORD error = TrimToCells(cellsSize, cellsOrigin, trimmed)) return Fail(error);
-    *region = trimmed;
     Locked c;
-    ScreenBuffer *buffer = FindScreen(c.console, output);
-    if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
+    ScreenBuffer *buffer = BlockBuffer(c, output, cells, cellsSize, cellsOrigin, region);
+    if (buffer == nullptr) return FALSE;
     WriteBlock(*buffer, cells, cellsSize, cellsOrigin, *region);
     ShowChanges(c.console, *buffer);
     return TRUE;
@@ -134,13 +152,9 @@ STANDIN_API BOOL WriteConsoleOutputA(HANDLE output, const CHAR_INFO *cells, COOR
 
 STANDIN_API BOOL ReadConsoleOutputA(HANDLE output, PCHAR_INFO cells, COORD cellsSize, COORD cellsOrigin,
                                     PSMALL_RECT region) {
-    if (cells == nullptr || region == nullptr) return Fail(ERROR_NOACCESS);
-    SMALL_RECT trimmed = *region;
-    if (DWORD error = TrimToCells(cellsSize, cellsOrigin, trimmed)) return Fail(error);
-    *region = trimmed;
     Locked c;
-    ScreenBuffer *buffer = FindScreen(c.console, output);
-    if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
+    ScreenBuffer *buffer = BlockBuffer(c, output, cells, cellsSize, cellsOrigin, region);
+    if (buffer == nullptr) return FALSE;
     ReadBlock(*buffer, cells, cellsSize, cellsOrigin, *region);
     return TRUE;
 }

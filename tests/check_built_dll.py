@@ -3,7 +3,7 @@
 ordinal 1 with ordinal base 1; imports only from system DLLs; the entry point
 is LibraryEntry.
 
-usage: inspect_dll.py OBJDUMP VELMORIN.DLL LINK.map
+usage: check_built_dll.py OBJDUMP VELMORIN.DLL LINK.map
 """
 import re
 import subprocess
