@@ -107,6 +107,13 @@ def pane_dead():
                 "#{pane_dead}:#{pane_dead_status}:#{pane_dead_signal}").strip().split(":")
 
 
+def pane_ended():
+    """The pane's program has ended and tmux knows how: tmux can mark a pane
+    dead when its terminal closes, a moment before it reaps the process."""
+    dead, status, signal_number = pane_dead()
+    return dead == "1" and (status != "" or signal_number != "")
+
+
 def test_typed_keys(work):
     log = os.path.join(work, "typed.log")
     start("exec %s read %s" % (PROBE, log))
@@ -116,7 +123,7 @@ def test_typed_keys(work):
         # Esc alone is told apart by its pause; the other keys need none.
         time.sleep(0.2 if key == "Escape" else 0.03)
     tmux("send-keys", "-t", "0", "q")
-    check(wait_for(lambda: pane_dead()[0] == "1"), "the probe ended at q")
+    check(wait_for(pane_ended), "the probe ended at q")
     lines = read(log).splitlines()[1:]
     presses = [line for line in lines if line.startswith("down")]
     expected = [record for _, records in TYPED for record in records] + ["down vk=51 sc=10 ch=71 st=0000"]
@@ -132,7 +139,7 @@ def test_ctrl_c_is_a_key_with_processed_input_off(work):
     check(wait_for(lambda: "ready" in read(log)), "the probe got ready")
     tmux("send-keys", "-t", "0", "C-c")
     tmux("send-keys", "-t", "0", "q")
-    check(wait_for(lambda: pane_dead()[0] == "1"), "the probe ended at q, not at Ctrl+C")
+    check(wait_for(pane_ended), "the probe ended at q, not at Ctrl+C")
     lines = read(log).splitlines()[1:]
     check(lines[:4] == [CTRL, "down vk=43 sc=2E ch=03 st=0008", "up vk=43 sc=2E ch=03 st=0008",
                         "up vk=11 sc=1D ch=00 st=0000"], "Ctrl+C as key records: %s" % lines[:4])
@@ -146,7 +153,7 @@ def test_ctrl_c_interrupts_with_processed_input_on(work):
     tmux("send-keys", "-t", "0", "a")
     check(wait_for(lambda: "down vk=41" in read(log)), "a key before Ctrl+C is read")
     tmux("send-keys", "-t", "0", "C-c")
-    check(wait_for(lambda: pane_dead()[0] == "1"), "Ctrl+C ended the probe")
+    check(wait_for(pane_ended), "Ctrl+C ended the probe")
     check(pane_dead()[2] == "2", "ended by SIGINT: %s" % pane_dead())
     check("ch=03" not in read(log), "no Ctrl+C record was read")
     stop()
@@ -160,7 +167,7 @@ def test_the_unread_key_goes_back_to_the_terminal(work):
           % (PROBE, log, after))
     check(wait_for(lambda: "ready" in read(log)), "the probe got ready")
     tmux("send-keys", "-t", "0", "C-Left")
-    check(wait_for(lambda: pane_dead()[0] == "1"), "the probe and the reader after it ended")
+    check(wait_for(pane_ended), "the probe and the reader after it ended")
     check(read(log).splitlines()[1:] == ["down vk=25 sc=4B ch=00 st=0108"],
           "KeyWaiting left Ctrl+Left at the head: %s" % read(log))
     with open("/proc/sys/dev/tty/legacy_tiocsti") as f:

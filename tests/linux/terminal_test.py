@@ -4,7 +4,11 @@ what the mirror writes for the program's screen steps on an 80x25 terminal,
 what a terminal emulator (tmux) then shows, and that the user's terminal
 settings come back however the process ends.
 
-usage: terminal_test.py console_probe
+usage: terminal_test.py console_probe [--no-signal-endings]
+--no-signal-endings leaves out the checks that the probe ends by a signal,
+for builds whose run-time delivers signals its own way (ThreadSanitizer holds
+a signal back until the thread next calls a function it wraps, so a process
+waiting in one it does not wrap may never see it).
 """
 import fcntl
 import os
@@ -18,6 +22,7 @@ import termios
 import time
 
 PROBE = os.path.abspath(sys.argv[1])
+SIGNAL_ENDINGS = "--no-signal-endings" not in sys.argv[2:]
 HAND_BACK = b"\x1b[0m\x1b[?7h\x1b[?25h"
 failures = []
 
@@ -101,6 +106,9 @@ def test_bytes_of_the_screen_steps():
 
 
 def test_settings_come_back_on_each_ending_signal():
+    if not SIGNAL_ENDINGS:
+        print("SKIP: endings by signal")
+        return
     for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT):
         t = Pty(["hold"])
         check(t.read_until(b"held"), f"{number.name}: the probe never drew")
@@ -122,6 +130,9 @@ def test_ctrl_c_is_a_key_unless_processed_input_is_on():
     t.child.terminate()
     t.wait()
     t.close()
+    if not SIGNAL_ENDINGS:
+        print("SKIP: Ctrl+C ending the probe")
+        return
 
     t = Pty(["hold", "processed"])
     t.read_until(b"held")
