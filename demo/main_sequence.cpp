@@ -2,6 +2,7 @@
 #include "demo/main_sequence.h"
 
 #include "demo/console.h"
+#include "demo/console_state.h"
 #include "demo/key_waiting.h"
 #include "include/velmorin.h"
 #include "runtime/strings.h"
@@ -39,7 +40,11 @@ std::int32_t Main(HMODULE, std::int32_t, const char *, std::uint32_t) {
     WriteText(f.frame);  // releases the result once written
     WriteLineEnd();
 
-    while (KeyWaiting() != kTrue) {
+    // Without a console input no key can ever come, and the wait would spin
+    // for ever: a process started with no console at all goes straight on.
+    if (Console.consoleInput != INVALID_HANDLE_VALUE) {
+        while (KeyWaiting() != kTrue) {
+        }
     }
     Beep();
     return f.result;

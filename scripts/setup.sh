@@ -10,7 +10,7 @@ SUDO=""
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep "install ok installed" >/dev/null; }
 
-want=(cmake ninja-build g++ python3 tmux googletest libgtest-dev libbenchmark-dev
+want=(cmake ninja-build g++ python3 tmux valgrind googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
       wine wine64 wine32:i386 qemu-user-static)
 

@@ -1,5 +1,5 @@
 // VELMORIN: the capitalising rules, the ownership of argument and result, and
-// the empty result on exhausted memory.
+// the empty result when any of its allocations fails.
 #define VELMORIN_BUILDING
 #include "include/velmorin.h"
 
@@ -9,6 +9,8 @@
 namespace ca = counting_allocator;
 
 namespace {
+
+constexpr std::uint32_t kOutOfMemoryWord = 0x8007;
 
 struct Case {
     const char *name;
@@ -92,18 +94,34 @@ TEST_F(StringTest, VelmorinOfTheEmptyStringAllocatesNothing) {
     EXPECT_EQ(error_probe::Calls(), 0u);
 }
 
-TEST_F(StringTest, VelmorinOnExhaustedMemoryReturnsTheEmptyString) {
-    // Request 1 is the working copy, request 2 the result.
-    for (std::uint32_t failing : {1u, 2u}) {
-        const std::string row = " [" + (testing::Message() << (failing)).GetString() + "]";
-        StringHandle argument = MakeString("dit is een zin.");
-        error_probe::Reset();
-        ca::FailNth(failing);
-        StringHandle result = VELMORIN(&argument);
-        ca::FailNth(0);
-        EXPECT_EQ(result, nullptr) << row;
-        EXPECT_EQ(error_probe::LastWord(), 0x8007u) << row;
-        EXPECT_EQ(BytesOf(argument), "dit is een zin.") << row;
+TEST_F(StringTest, VelmorinFailingAtEachOfItsAllocationsGivesTheEmptyStringAndError7) {
+    for (const std::string text : {std::string("dit is een zin."), std::string("q"), std::string(4096 + 3, 'a')}) {
+        const std::string row = " [" + (testing::Message() << text.size() << " bytes").GetString() + "]";
+        StringHandle argument = MakeString(text);
+        std::uint32_t before = ca::Requests();
+        FreeString(VELMORIN(&argument));
+        std::uint32_t requests = ca::Requests() - before;
+        EXPECT_EQ(requests, 2u) << "the working copy and the result" << row;
+        for (std::uint32_t k = 1; k <= requests + 1; ++k) {
+            const std::string at = row + " [request " + std::to_string(k) + "]";
+            error_probe::Reset();
+            std::uint32_t live = ca::Live();
+            ca::FailNth(k);
+            StringHandle result = VELMORIN(&argument);
+            ca::FailNth(0);
+            if (k <= requests) {
+                EXPECT_EQ(result, nullptr) << at;
+                EXPECT_EQ(error_probe::Calls(), 1u) << at;
+                EXPECT_EQ(error_probe::LastWord(), kOutOfMemoryWord) << at;
+                EXPECT_EQ(ca::Live(), live) << "a failed call keeps nothing" << at;
+            } else {
+                EXPECT_NE(result, nullptr) << "past the last request nothing fails" << at;
+                EXPECT_EQ(error_probe::Calls(), 0u) << at;
+            }
+            EXPECT_EQ(BytesOf(argument), text) << at;
+            FreeString(result);
+            EXPECT_EQ(ca::BadReleases(), 0u) << at;
+        }
         FreeString(argument);
     }
 }

@@ -91,6 +91,13 @@ void RedrawTerminal(ConsoleCore &console) {
     if (console.mirror.Started()) SetHandBack(console.mirror.HandBack());
 }
 
+void RedrawIfDisturbed() {
+    if (!TerminalDisturbed()) return;
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold(console.lock);
+    RedrawTerminal(console);
+}
+
 COORD LargestWindow(const ConsoleCore &console, const ScreenBuffer &buffer) {
     return COORD{static_cast<SHORT>(std::min<int>(buffer.width, console.display.X)),
                  static_cast<SHORT>(std::min<int>(buffer.height, console.display.Y))};

@@ -18,6 +18,10 @@ DWORD InputMode();
 // Reads what the terminal has, decodes it and queues it; never waits long.
 // Called by the input functions, without the console's lock, before they look.
 void PumpTerminalInput();
+// Draws the active buffer again when the terminal changed size or was drawn
+// on by others while the process was stopped; cheap when neither happened.
+// Takes the console's lock.
+void RedrawIfDisturbed();
 // Gives the user's terminal back its own settings; idempotent, and safe in a
 // signal handler. Done at exit and on ending signals by itself; a process
 // that ends without exit() (an _exit, say) calls this first.

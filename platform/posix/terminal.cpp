@@ -211,4 +211,6 @@ bool TakeResize() { return resized.exchange(false); }
 
 bool TakeRedraw() { return continued.exchange(false); }
 
+bool TerminalDisturbed() { return resized.load() || continued.load(); }
+
 }  // namespace standin

@@ -36,5 +36,7 @@ bool TakeResize();
 // True once after the process was stopped and continued: the terminal must
 // be redrawn, as someone else has drawn on it meanwhile.
 bool TakeRedraw();
+// True while a change of size or a continue waits for the next redraw.
+bool TerminalDisturbed();
 
 }  // namespace standin

@@ -96,6 +96,8 @@ void GiveBackUnreadKeys() {
 }  // namespace
 
 void PumpTerminalInput() {
+    // A program that only waits for keys still has its screen redrawn.
+    RedrawIfDisturbed();
     if (busy.exchange(true)) return;
     if (reader == nullptr) {
         int fd = TerminalInputFd();

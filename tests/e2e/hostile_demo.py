@@ -1,0 +1,267 @@
+#!/usr/bin/env python3
+"""The native demo under hostile conditions: its terminal resized while it
+waits, signals that end it, no terminal at all, standard output closed, a
+terminal that answers no queries, and one whole run under Valgrind.
+
+usage: hostile_demo.py BUILD/out [--valgrind]
+With --valgrind only the Valgrind run is made (it needs valgrind on PATH).
+"""
+import fcntl
+import os
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+
+OUT = os.path.abspath(sys.argv[1])
+DEMO = os.path.join(OUT, "demo")
+SENTENCE = b"Dit Is Een Zin."
+HAND_BACK = b"\x1b[0m\x1b[?7h\x1b[?25h"
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL:", message)
+
+
+class Pty:
+    """The demo on a fresh pseudo-terminal that is its controlling terminal.
+    Nothing here answers the terminal queries the stand-in sends, so every
+    run is also a run on a terminal that answers no queries. closed lists
+    the standard descriptors the demo starts without."""
+
+    def __init__(self, command, closed=(), columns=80, rows=25):
+        self.master, self.slave = os.openpty()
+        fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
+        self.original = termios.tcgetattr(self.slave)
+        self.output = b""
+        slave = self.slave
+
+        def own_terminal():
+            os.setsid()
+            fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+            for fd in closed:
+                os.close(fd)
+
+        self.started = time.monotonic()
+        self.child = subprocess.Popen(command, stdin=slave, stdout=slave, stderr=slave, cwd=OUT,
+                                      preexec_fn=own_terminal)
+
+    def drain(self, seconds):
+        end = time.monotonic() + seconds
+        while True:
+            left = end - time.monotonic()
+            ready, _, _ = select.select([self.master], [], [], max(left, 0))
+            if ready:
+                try:
+                    self.output += os.read(self.master, 65536)
+                except OSError:
+                    return
+            if left <= 0:
+                return
+
+    def read_until(self, marker, timeout):
+        end = time.monotonic() + timeout
+        while marker not in self.output and time.monotonic() < end:
+            self.drain(0.05)
+        return marker in self.output
+
+    def wait(self, timeout):
+        end = time.monotonic() + timeout
+        while self.child.poll() is None and time.monotonic() < end:
+            self.drain(0.05)
+        if self.child.poll() is None:
+            self.child.kill()
+            failures.append(f"{self.child.args}: did not end within {timeout} s")
+        code = self.child.wait()
+        self.drain(0.1)
+        return code
+
+    def raw(self):
+        lflag = termios.tcgetattr(self.slave)[3]
+        return not (lflag & termios.ECHO) and not (lflag & termios.ICANON)
+
+    def settings_restored(self):
+        return termios.tcgetattr(self.slave) == self.original
+
+    def close(self):
+        for fd in (self.master, self.slave):
+            try:
+                os.close(fd)
+            except OSError:
+                pass
+
+
+def test_signals_while_waiting_give_the_terminal_back():
+    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        t = Pty([DEMO])
+        check(t.read_until(SENTENCE, 10), f"{number.name}: the sentence never appeared")
+        t.drain(0.3)
+        check(t.raw(), f"{number.name}: the terminal is not raw while the demo waits")
+        t.child.send_signal(number)
+        code = t.wait(10)
+        check(code == -number, f"{number.name}: ended with {code}, not by the signal")
+        check(t.settings_restored(), f"{number.name}: terminal settings not given back")
+        check(t.output.endswith(HAND_BACK), f"{number.name}: no hand-back bytes at the end")
+        t.close()
+
+
+def test_a_hang_up_ends_the_wait():
+    # The terminal goes away for real: its other side is closed.
+    t = Pty([DEMO])
+    check(t.read_until(SENTENCE, 10), "hang-up: the sentence never appeared")
+    os.close(t.master)
+    t.master = os.open("/dev/null", os.O_RDONLY)
+    code = t.wait(10)
+    check(code == -signal.SIGHUP, f"hang-up: ended with {code}, not by SIGHUP")
+    t.close()
+
+
+def test_closed_standard_output_draws_through_standard_error():
+    t = Pty([DEMO], closed=(1,))
+    check(t.read_until(SENTENCE, 10), "stdout closed: the sentence never appeared on standard error's terminal")
+    os.write(t.master, b"x")
+    check(t.wait(10) == 0, "stdout closed: no exit 0 after a key")
+    check(t.settings_restored(), "stdout closed: terminal settings not given back")
+    t.close()
+
+    # With neither output a terminal nothing is drawn; the keyboard still ends it.
+    t = Pty([DEMO], closed=(1, 2))
+    t.drain(1.0)
+    check(SENTENCE not in t.output, "stdout and stderr closed: the sentence was drawn")
+    check(t.child.poll() is None, f"stdout and stderr closed: ended early with {t.child.poll()}")
+    os.write(t.master, b"x")
+    code = t.wait(10)
+    check(code == 0, f"stdout and stderr closed: ended with {code}, not 0 after a key")
+    t.close()
+
+
+def test_a_terminal_that_answers_no_queries_costs_no_time():
+    t = Pty([DEMO])
+    check(t.read_until(SENTENCE, 10), "silent terminal: the sentence never appeared")
+    shown = time.monotonic() - t.started
+    check(t.read_until(b"\x1b[c", 5), "silent terminal: the stand-in asked the terminal nothing")
+    t.drain(0.5)
+    os.write(t.master, b"x")
+    pressed = time.monotonic()
+    code = t.wait(10)
+    ended = time.monotonic() - pressed
+    check(code == 0, f"silent terminal: ended with {code}")
+    check(ended < 2.0, f"silent terminal: {ended:.2f} s from the key to the end")
+    print(f"silent terminal: sentence after {shown * 1000:.0f} ms, end {ended * 1000:.0f} ms after the key")
+    t.close()
+
+
+def test_no_terminal_at_all():
+    # No controlling terminal, no terminal on any descriptor: nothing is
+    # drawn, and the demo waits for a key as on a console nobody types at,
+    # until it is ended.
+    with tempfile.TemporaryDirectory() as work:
+        out_path, err_path = os.path.join(work, "out"), os.path.join(work, "err")
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
+            child = subprocess.Popen([DEMO], stdin=subprocess.DEVNULL, stdout=out, stderr=err, cwd=OUT,
+                                     start_new_session=True)
+            time.sleep(1.0)
+            check(child.poll() is None, f"no terminal: ended on its own with {child.poll()}")
+            child.terminate()
+            try:
+                code = child.wait(10)
+            except subprocess.TimeoutExpired:
+                child.kill()
+                code = child.wait()
+        check(code == -signal.SIGTERM, f"no terminal: ended with {code}, not by SIGTERM")
+        check(os.path.getsize(out_path) == 0, "no terminal: bytes on standard output")
+        with open(err_path, "rb") as f:
+            err = f.read()
+        check(err == b"", f"no terminal: standard error got {err[:200]!r}")
+
+
+def test_resized_while_waiting():
+    if shutil.which("tmux") is None:
+        print("SKIP: no tmux")
+        return
+    server = f"velmorin-hostile-{os.getpid()}"
+    rc = f"/tmp/{server}.rc"
+
+    def tmux(*words):
+        return subprocess.run(["tmux", "-L", server, "-f", "/dev/null", *words], check=True,
+                              stdout=subprocess.PIPE, text=True).stdout
+
+    def screen():
+        return [line.rstrip() for line in tmux("capture-pane", "-p", "-t", "0").split("\n")]
+
+    def wait_for(predicate, seconds):
+        end = time.monotonic() + seconds
+        while time.monotonic() < end and not predicate():
+            time.sleep(0.05)
+        return predicate()
+
+    tmux("new-session", "-d", "-x", "80", "-y", "25", f"cd {OUT} && ./demo; echo $? > {rc}; sleep 60")
+    tmux("set-option", "-g", "window-size", "manual")
+    try:
+        check(wait_for(lambda: screen()[0] == SENTENCE.decode(), 10), "resize: the sentence never appeared")
+        for columns, rows in ((30, 5), (120, 40), (8, 3), (80, 25)):
+            tmux("resize-window", "-t", "0", "-x", str(columns), "-y", str(rows))
+            want = SENTENCE.decode()[:columns]
+            shown = wait_for(lambda: screen()[0] == want and all(line == "" for line in screen()[1:rows]), 5)
+            check(shown, f"resize to {columns}x{rows}: screen is {screen()[:3]}")
+        check(not os.path.exists(rc), "resize: the demo ended")
+        tmux("send-keys", "-t", "0", "x")
+        check(wait_for(lambda: os.path.exists(rc) and open(rc).read().strip() != "", 10), "resize: no end after a key")
+        if os.path.exists(rc):
+            with open(rc) as f:
+                code = f.read().strip()
+            check(code == "0", f"resize: exit code {code}")
+    finally:
+        subprocess.run(["tmux", "-L", server, "kill-server"], stderr=subprocess.DEVNULL)
+        if os.path.exists(rc):
+            os.remove(rc)
+
+
+def test_valgrind_finds_no_error_and_no_leak():
+    with tempfile.TemporaryDirectory() as work:
+        log = os.path.join(work, "valgrind.log")
+        t = Pty(["valgrind", "--leak-check=full", "--errors-for-leak-kinds=definite,indirect,possible",
+                 "--error-exitcode=99", f"--log-file={log}", DEMO])
+        check(t.read_until(SENTENCE, 60), "valgrind: the sentence never appeared")
+        os.write(t.master, b"x")
+        code = t.wait(60)
+        with open(log) as f:
+            report = f.read()
+        check(code == 0, f"valgrind: exit code {code}")
+        check("ERROR SUMMARY: 0 errors" in report, "valgrind: errors reported:\n" + report[-3000:])
+        check("definitely lost: 0 bytes" in report or "All heap blocks were freed" in report,
+              "valgrind: a leak:\n" + report[-3000:])
+        summary = [line.split("==", 2)[-1].strip() for line in report.splitlines()
+                   if "in use at exit" in line or "ERROR SUMMARY" in line]
+        print("valgrind:", "; ".join(summary))
+        t.close()
+
+
+def main():
+    if "--valgrind" in sys.argv[2:]:
+        tests = [test_valgrind_finds_no_error_and_no_leak]
+    else:
+        tests = [test_signals_while_waiting_give_the_terminal_back, test_a_hang_up_ends_the_wait,
+                 test_closed_standard_output_draws_through_standard_error,
+                 test_a_terminal_that_answers_no_queries_costs_no_time, test_no_terminal_at_all,
+                 test_resized_while_waiting]
+    for test in tests:
+        print("---", test.__name__)
+        test()
+    if failures:
+        print(f"{len(failures)} failed")
+        return 1
+    print("all passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
