@@ -6,97 +6,29 @@ terminal that answers no queries, and one whole run under Valgrind.
 usage: hostile_demo.py BUILD/out [--valgrind]
 With --valgrind only the Valgrind run is made (it needs valgrind on PATH).
 """
-import fcntl
 import os
-import select
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
-import termios
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from pty_child import PtyChild  # noqa: E402
+from script_checks import check, run_tests  # noqa: E402
 
 OUT = os.path.abspath(sys.argv[1])
 DEMO = os.path.join(OUT, "demo")
 SENTENCE = b"Dit Is Een Zin."
 HAND_BACK = b"\x1b[0m\x1b[?7h\x1b[?25h"
-failures = []
 
 
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAIL:", message)
 
-
-class Pty:
-    """The demo on a fresh pseudo-terminal that is its controlling terminal.
-    Nothing here answers the terminal queries the stand-in sends, so every
-    run is also a run on a terminal that answers no queries. closed lists
-    the standard descriptors the demo starts without."""
-
-    def __init__(self, command, closed=(), columns=80, rows=25):
-        self.master, self.slave = os.openpty()
-        fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
-        self.original = termios.tcgetattr(self.slave)
-        self.output = b""
-        slave = self.slave
-
-        def own_terminal():
-            os.setsid()
-            fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
-            for fd in closed:
-                os.close(fd)
-
-        self.started = time.monotonic()
-        self.child = subprocess.Popen(command, stdin=slave, stdout=slave, stderr=slave, cwd=OUT,
-                                      preexec_fn=own_terminal)
-
-    def drain(self, seconds):
-        end = time.monotonic() + seconds
-        while True:
-            left = end - time.monotonic()
-            ready, _, _ = select.select([self.master], [], [], max(left, 0))
-            if ready:
-                try:
-                    self.output += os.read(self.master, 65536)
-                except OSError:
-                    return
-            if left <= 0:
-                return
-
-    def read_until(self, marker, timeout):
-        end = time.monotonic() + timeout
-        while marker not in self.output and time.monotonic() < end:
-            self.drain(0.05)
-        return marker in self.output
-
-    def wait(self, timeout):
-        end = time.monotonic() + timeout
-        while self.child.poll() is None and time.monotonic() < end:
-            self.drain(0.05)
-        if self.child.poll() is None:
-            self.child.kill()
-            failures.append(f"{self.child.args}: did not end within {timeout} s")
-        code = self.child.wait()
-        self.drain(0.1)
-        return code
-
-    def raw(self):
-        lflag = termios.tcgetattr(self.slave)[3]
-        return not (lflag & termios.ECHO) and not (lflag & termios.ICANON)
-
-    def settings_restored(self):
-        return termios.tcgetattr(self.slave) == self.original
-
-    def close(self):
-        for fd in (self.master, self.slave):
-            try:
-                os.close(fd)
-            except OSError:
-                pass
+def Pty(command, closed=()):
+    """The demo on a pseudo-terminal of its own, which, like every terminal
+    here, answers none of the queries the stand-in sends."""
+    return PtyChild(command, closed=closed, cwd=OUT)
 
 
 def test_signals_while_waiting_give_the_terminal_back():
@@ -253,14 +185,7 @@ def main():
                  test_closed_standard_output_draws_through_standard_error,
                  test_a_terminal_that_answers_no_queries_costs_no_time, test_no_terminal_at_all,
                  test_resized_while_waiting]
-    for test in tests:
-        print("---", test.__name__)
-        test()
-    if failures:
-        print(f"{len(failures)} failed")
-        return 1
-    print("all passed")
-    return 0
+    return run_tests(tests)
 
 
 if __name__ == "__main__":

@@ -10,80 +10,25 @@ for builds whose run-time delivers signals its own way (ThreadSanitizer holds
 a signal back until the thread next calls a function it wraps, so a process
 waiting in one it does not wrap may never see it).
 """
-import fcntl
 import os
-import select
 import shutil
 import signal
-import struct
 import subprocess
 import sys
-import termios
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from pty_child import PtyChild  # noqa: E402
+from script_checks import check, run_tests  # noqa: E402
 
 PROBE = os.path.abspath(sys.argv[1])
 SIGNAL_ENDINGS = "--no-signal-endings" not in sys.argv[2:]
 HAND_BACK = b"\x1b[0m\x1b[?7h\x1b[?25h"
-failures = []
 
 
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAIL:", message)
 
-
-class Pty:
-    """A probe on a fresh pseudo-terminal of its own, as its controlling terminal."""
-
-    def __init__(self, args, columns=80, rows=25):
-        self.master, self.slave = os.openpty()
-        fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
-        self.original = termios.tcgetattr(self.slave)
-        self.output = b""
-
-        def own_terminal():
-            os.setsid()
-            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
-
-        self.child = subprocess.Popen([PROBE] + args, stdin=self.slave, stdout=self.slave, stderr=self.slave,
-                                      preexec_fn=own_terminal)
-
-    def read_until(self, marker, timeout=10.0):
-        deadline = time.monotonic() + timeout
-        while marker not in self.output and time.monotonic() < deadline:
-            self.drain(0.05)
-        return marker in self.output
-
-    def drain(self, wait):
-        ready, _, _ = select.select([self.master], [], [], wait)
-        if ready:
-            try:
-                self.output += os.read(self.master, 65536)
-            except OSError:
-                pass
-
-    def wait(self, timeout=10.0):
-        try:
-            code = self.child.wait(timeout)
-        except subprocess.TimeoutExpired:
-            self.child.kill()
-            code = self.child.wait()
-            failures.append(f"probe {self.child.args[1:]} did not end")
-        self.drain(0.1)
-        return code
-
-    def settings(self):
-        return termios.tcgetattr(self.slave)
-
-    def close(self):
-        os.close(self.master)
-        os.close(self.slave)
-
-
-def raw(settings):
-    lflag = settings[3]
-    return not (lflag & termios.ECHO) and not (lflag & termios.ICANON)
+def Pty(args):
+    return PtyChild([PROBE] + args)
 
 
 def test_bytes_of_the_screen_steps():
@@ -92,7 +37,7 @@ def test_bytes_of_the_screen_steps():
         t = Pty([step])
         code = t.wait()
         check(code == 0, f"{step}: exit code {code}")
-        check(t.settings() == t.original, f"{step}: terminal settings not given back")
+        check(t.settings_restored(), f"{step}: terminal settings not given back")
         check(t.output.endswith(HAND_BACK), f"{step}: output does not end with the hand-back")
         sizes[step] = len(t.output) - len(HAND_BACK)
         if step == "line-end":
@@ -112,11 +57,11 @@ def test_settings_come_back_on_each_ending_signal():
     for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT):
         t = Pty(["hold"])
         check(t.read_until(b"held"), f"{number.name}: the probe never drew")
-        check(raw(t.settings()), f"{number.name}: the terminal is not raw while the console is in use")
+        check(t.raw(), f"{number.name}: the terminal is not raw while the console is in use")
         t.child.send_signal(number)
         code = t.wait()
         check(code == -number, f"{number.name}: ended with {code}, not by the signal")
-        check(t.settings() == t.original, f"{number.name}: terminal settings not given back")
+        check(t.settings_restored(), f"{number.name}: terminal settings not given back")
         check(t.output.endswith(HAND_BACK), f"{number.name}: no hand-back bytes at the end")
         t.close()
 
@@ -128,7 +73,7 @@ def test_ctrl_c_is_a_key_unless_processed_input_is_on():
     time.sleep(0.3)
     check(t.child.poll() is None, "Ctrl+C ended the probe although processed input is off")
     t.child.terminate()
-    t.wait()
+    check(t.wait() is not None, "Ctrl+C as a key: the probe did not end on SIGTERM")
     t.close()
     if not SIGNAL_ENDINGS:
         print("SKIP: Ctrl+C ending the probe")
@@ -139,7 +84,7 @@ def test_ctrl_c_is_a_key_unless_processed_input_is_on():
     os.write(t.master, b"\x03")
     code = t.wait()
     check(code == -signal.SIGINT, f"Ctrl+C with processed input on: ended with {code}")
-    check(t.settings() == t.original, "Ctrl+C: terminal settings not given back")
+    check(t.settings_restored(), "Ctrl+C: terminal settings not given back")
     t.close()
 
 
@@ -151,10 +96,10 @@ def test_raw_mode_comes_back_after_a_suspend():
     # carries on at once, and must have the console's settings again.
     time.sleep(0.3)
     check(t.child.poll() is None, "Ctrl+Z ended the probe")
-    check(raw(t.settings()), "after Ctrl+Z the terminal is not raw again")
+    check(t.raw(), "after Ctrl+Z the terminal is not raw again")
     t.child.terminate()
-    t.wait()
-    check(t.settings() == t.original, "after Ctrl+Z and SIGTERM: settings not given back")
+    check(t.wait() is not None, "after Ctrl+Z: the probe did not end on SIGTERM")
+    check(t.settings_restored(), "after Ctrl+Z and SIGTERM: settings not given back")
     t.close()
 
 
@@ -189,16 +134,9 @@ def test_tmux_shows_the_sentence_and_the_cursor_below_it():
 
 
 def main():
-    for test in (test_bytes_of_the_screen_steps, test_settings_come_back_on_each_ending_signal,
-                 test_ctrl_c_is_a_key_unless_processed_input_is_on, test_raw_mode_comes_back_after_a_suspend,
-                 test_tmux_shows_the_sentence_and_the_cursor_below_it):
-        print("---", test.__name__)
-        test()
-    if failures:
-        print(f"{len(failures)} failed")
-        return 1
-    print("all passed")
-    return 0
+    return run_tests([test_bytes_of_the_screen_steps, test_settings_come_back_on_each_ending_signal,
+                      test_ctrl_c_is_a_key_unless_processed_input_is_on, test_raw_mode_comes_back_after_a_suspend,
+                      test_tmux_shows_the_sentence_and_the_cursor_below_it])
 
 
 if __name__ == "__main__":

@@ -1,0 +1,24 @@
+"""The checks of the Python test scripts: a failed check is printed and
+counted, and the script's exit status says whether any failed."""
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL:", message)
+
+
+def run_tests(tests):
+    """Runs each test function in turn; the exit status for the script."""
+    for test in tests:
+        print("---", test.__name__)
+        test()
+    if failures:
+        print(f"{len(failures)} failed")
+        return 1
+    print("all passed")
+    return 0
+
+
