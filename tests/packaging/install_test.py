@@ -34,8 +34,8 @@ INSTALLED = {
 
 def run(command, failures, timeout=240, **kwargs):
     """The command's output, or None when it fails. The output goes through a
-    file, not a pipe: a wineserver that the command starts keeps its
-    descriptors open after the program has ended."""
+    file, not a pipe: the first Wine program of a wineserver's life starts
+    Wine's service processes, which inherit its descriptors and outlive it."""
     with tempfile.TemporaryFile("w+") as out:
         try:
             done = subprocess.run(command, stdout=out, stderr=subprocess.STDOUT, text=True, timeout=timeout,
