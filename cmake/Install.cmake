@@ -1,0 +1,50 @@
+# What `cmake --install` puts where: the header, the library (on Windows with
+# its import libraries and def file), the program, and the CMake package and
+# pkg-config file through which other projects find the library.
+include(CMakePackageConfigHelpers)
+
+set(VELMORIN_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/velmorin)
+
+install(FILES ${CMAKE_SOURCE_DIR}/include/velmorin.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(TARGETS demo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(WIN32)
+  # The DLL lies beside the program, where the Windows loader looks. The
+  # linker's own import library is left out: only those made from the def
+  # file bind the undecorated export (library/CMakeLists.txt).
+  install(FILES $<TARGET_FILE:velmorin> DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${VELMORIN_OUT}/libvelmorin.dll.a ${VELMORIN_OUT}/velmorin.lib ${VELMORIN_OUT}/VELMORIN.def
+          DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt DESTINATION .)
+  set(VELMORIN_INSTALLED_LIBRARY ${CMAKE_INSTALL_BINDIR}/VELMORIN.DLL)
+  set(VELMORIN_INSTALLED_GNU_IMPLIB ${CMAKE_INSTALL_LIBDIR}/libvelmorin.dll.a)
+  set(VELMORIN_INSTALLED_MS_IMPLIB ${CMAKE_INSTALL_LIBDIR}/velmorin.lib)
+  set(path_vars VELMORIN_INSTALLED_GNU_IMPLIB VELMORIN_INSTALLED_MS_IMPLIB)
+else()
+  # The stand-in goes with the library: it is the string allocator callers
+  # use, and the library cannot load without it.
+  install(TARGETS velmorin winstandin LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  set(VELMORIN_INSTALLED_LIBRARY
+      ${CMAKE_INSTALL_LIBDIR}/libvelmorin.so.${PROJECT_VERSION})
+  set(VELMORIN_INSTALLED_STANDIN
+      ${CMAKE_INSTALL_LIBDIR}/libwinstandin.so.${PROJECT_VERSION})
+  set(path_vars VELMORIN_INSTALLED_STANDIN)
+
+  # pkg-config finds the prefix from where the file lies, so an installation
+  # can be moved or unpacked anywhere.
+  file(RELATIVE_PATH pc_to_prefix /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+  string(REGEX REPLACE "/$" "" VELMORIN_PC_TO_PREFIX "${pc_to_prefix}")
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/velmorin.pc.in ${CMAKE_BINARY_DIR}/velmorin.pc @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/velmorin.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()
+
+configure_package_config_file(
+    ${CMAKE_SOURCE_DIR}/cmake/velmorinConfig.cmake.in ${CMAKE_BINARY_DIR}/velmorinConfig.cmake
+    INSTALL_DESTINATION ${VELMORIN_PACKAGE_DIR}
+    PATH_VARS CMAKE_INSTALL_INCLUDEDIR VELMORIN_INSTALLED_LIBRARY ${path_vars})
+# The version file also turns away a project of the other word size.
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/velmorinConfigVersion.cmake
+                                 COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/velmorinConfig.cmake ${CMAKE_BINARY_DIR}/velmorinConfigVersion.cmake
+        DESTINATION ${VELMORIN_PACKAGE_DIR})

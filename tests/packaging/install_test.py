@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""Installs a build into a fresh prefix and uses it as another project would:
+checks what was installed, builds examples/c against the installed CMake
+package with a CMake project of its own (and on Linux also with pkg-config),
+and runs the program, under Wine for a Windows build. On Linux it also runs
+examples/python against the installed library.
+
+usage: install_test.py --cmake CMAKE --build BUILD --source SOURCE --target linux|win64|win32
+                       [--toolchain FILE] [--objdump OBJDUMP] [--no-run]
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+VERSION = "1.0.0"
+SENTENCES = ["dit is een zin.", "al  twee spaties", "1e plaats, 2e plaats"]
+EXPECTED = "Dit Is Een Zin.\nAl  Twee Spaties\n1e Plaats, 2e Plaats\n"
+
+INSTALLED = {
+    "windows": {"bin/VELMORIN.DLL", "bin/demo.exe", "include/velmorin.h", "lib/libvelmorin.dll.a",
+                "lib/velmorin.lib", "lib/VELMORIN.def", "lib/cmake/velmorin/velmorinConfig.cmake",
+                "lib/cmake/velmorin/velmorinConfigVersion.cmake", "CALLING.txt"},
+    "linux": {"bin/demo", "include/velmorin.h", "lib/libvelmorin.so", "lib/libvelmorin.so.1",
+              f"lib/libvelmorin.so.{VERSION}", "lib/libwinstandin.so", "lib/libwinstandin.so.1",
+              f"lib/libwinstandin.so.{VERSION}", "lib/pkgconfig/velmorin.pc",
+              "lib/cmake/velmorin/velmorinConfig.cmake", "lib/cmake/velmorin/velmorinConfigVersion.cmake",
+              "share/doc/velmorin/CALLING.txt"},
+}
+
+
+def run(command, failures, timeout=240, **kwargs):
+    """The command's output, or None when it fails. The output goes through a
+    file, not a pipe: the first Wine program of a wineserver's life starts
+    Wine's service processes, which inherit its descriptors and outlive it."""
+    with tempfile.TemporaryFile("w+") as out:
+        try:
+            done = subprocess.run(command, stdout=out, stderr=subprocess.STDOUT, text=True, timeout=timeout,
+                                  **kwargs)
+            code = done.returncode
+        except subprocess.TimeoutExpired:
+            code = f"nothing, still running after {timeout} s"
+        out.seek(0)
+        text = out.read()
+    if code != 0:
+        failures.append(f"{' '.join(command)} exited with {code}:\n{text}")
+        return None
+    return text
+
+
+def installed_files(prefix):
+    found = set()
+    for folder, _, files in os.walk(prefix):
+        for name in files:
+            found.add(os.path.relpath(os.path.join(folder, name), prefix).replace(os.sep, "/"))
+    return found
+
+
+def check_output(what, output, failures):
+    if output is None:
+        return
+    got = output.replace("\r\n", "\n")
+    if got != EXPECTED:
+        failures.append(f"{what} printed {got!r}, want {EXPECTED!r}")
+
+
+def check_linux_libraries(prefix, failures):
+    """The names the dynamic loader goes by, and the stand-in found beside the library."""
+    headers = run(["objdump", "-p", os.path.join(prefix, "lib", f"libvelmorin.so.{VERSION}")], failures)
+    if headers is None:
+        return
+    for field, value in (("SONAME", "libvelmorin.so.1"), ("NEEDED", "libwinstandin.so.1"),
+                         ("RUNPATH", "$ORIGIN")):
+        if not re.search(rf"^\s*{field}\s+{re.escape(value)}\s*$", headers, re.M):
+            failures.append(f"installed libvelmorin has no {field} {value}")
+    if os.readlink(os.path.join(prefix, "lib", "libvelmorin.so.1")) != f"libvelmorin.so.{VERSION}":
+        failures.append("libvelmorin.so.1 does not point at the versioned file")
+
+
+def check_imports(objdump, program, failures):
+    """Without running it: the program imports VELMORIN by that name from VELMORIN.DLL."""
+    headers = run([objdump, "-p", program], failures)
+    if headers is None:
+        return
+    tables = headers.split("DLL Name: ")
+    velmorin = [t for t in tables[1:] if t.startswith("VELMORIN.DLL")]
+    if not velmorin or not re.search(r"^\s+[0-9a-f]+\s+\d+\s+VELMORIN$", velmorin[0], re.M):
+        failures.append(f"{program} does not import VELMORIN from VELMORIN.DLL:\n{headers}")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cmake", default="cmake")
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--source", required=True)
+    parser.add_argument("--target", required=True, choices=["linux", "win64", "win32"])
+    parser.add_argument("--toolchain")
+    parser.add_argument("--objdump", default="objdump")
+    parser.add_argument("--no-run", action="store_true", help="check the program's imports instead of running it")
+    args = parser.parse_args()
+    windows = args.target != "linux"
+    failures = []
+
+    work = tempfile.mkdtemp(prefix="velmorin-install-")
+    try:
+        prefix = os.path.join(work, "prefix")
+        run([args.cmake, "--install", args.build, "--prefix", prefix], failures)
+        found = installed_files(prefix)
+        want = INSTALLED["windows" if windows else "linux"]
+        if found != want:
+            failures.append(f"installed {sorted(found - want)} besides, {sorted(want - found)} missing")
+        if not windows:
+            check_linux_libraries(prefix, failures)
+
+        example = os.path.join(args.source, "examples", "c")
+        build = os.path.join(work, "example")
+        configure = [args.cmake, "-S", example, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                     f"-DCMAKE_PREFIX_PATH={prefix}"]
+        if args.toolchain:
+            configure.append(f"-DCMAKE_TOOLCHAIN_FILE={args.toolchain}")
+        if run(configure, failures) is not None and run([args.cmake, "--build", build], failures) is not None:
+            program = os.path.join(build, "capitalise.exe" if windows else "capitalise")
+            if args.no_run:
+                check_imports(args.objdump, program, failures)
+            elif windows:
+                wine_run = os.path.join(args.source, "scripts", "wine-run")
+                check_output("the example under Wine", run([wine_run, program] + SENTENCES, failures), failures)
+            else:
+                check_output("the example", run([program] + SENTENCES, failures), failures)
+
+        if not windows:
+            # The same program built with nothing but pkg-config's flags.
+            env = dict(os.environ, PKG_CONFIG_PATH=os.path.join(prefix, "lib", "pkgconfig"))
+            flags = run(["pkg-config", "--cflags", "--libs", "velmorin"], failures, env=env)
+            if flags is not None:
+                program = os.path.join(work, "capitalise-pkg-config")
+                sources = [os.path.join(example, name) for name in ("capitalise.c", "byte_strings_standin.c")]
+                compiled = run(["cc", "-o", program] + sources + flags.split() +
+                               [f"-Wl,-rpath,{os.path.join(prefix, 'lib')}"], failures)
+                if compiled is not None:
+                    check_output("the pkg-config build", run([program] + SENTENCES, failures), failures)
+            # From Python, the installed library finds its stand-in by itself.
+            python_example = os.path.join(args.source, "examples", "python", "capitalise.py")
+            library = os.path.join(prefix, "lib", "libvelmorin.so.1")
+            check_output("the Python example",
+                         run([sys.executable, python_example, "--library", library] + SENTENCES, failures), failures)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+    for failure in failures:
+        print("FAIL:", failure)
+    if not failures:
+        print(f"ok: installed {args.target}, built examples/c against it and "
+              f"{'checked its imports' if args.no_run else 'ran it'}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

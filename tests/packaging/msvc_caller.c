@@ -1,0 +1,9 @@
+/* A caller built the way Microsoft's tools build one (clang for the MSVC
+ * target, lld-link), with no run-time library, whose one import is VELMORIN
+ * through velmorin.lib. */
+#include "include/velmorin.h"
+
+int __stdcall CallerEntry(void) {
+    VelmorinString empty = 0;
+    return VELMORIN(&empty) == 0 ? 0 : 1;
+}
