@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the project needs on a Debian 12 machine, idempotently:
-# compilers and test libraries, MinGW-w64 for both Windows targets, Wine for
-# both word sizes, and a way for this kernel to run 32-bit programs.
+# compilers and test libraries, clang with libFuzzer for the fuzz targets,
+# MinGW-w64 for both Windows targets, Wine for both word sizes, and a way for
+# this kernel to run 32-bit programs.
 set -euo pipefail
 
 SUDO=""
@@ -10,7 +11,7 @@ SUDO=""
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep "install ok installed" >/dev/null; }
 
-want=(cmake ninja-build g++ python3 tmux googletest libgtest-dev libbenchmark-dev
+want=(cmake ninja-build g++ python3 tmux googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
       wine wine64 wine32:i386 qemu-user-static)
 
