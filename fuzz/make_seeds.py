@@ -40,7 +40,10 @@ def keys(data, events=False, chunks=1):
 
 
 def screen(width, height, column, row, operations, fg=7, bg=0, seed=0):
-    i = Input().number(fg, 0, 15).number(bg, 0, 15).number(width, 1, 300).number(height, 1, 300)
+    i = Input().number(fg, 0, 15).number(bg, 0, 15)
+    for side in (width, height):
+        large = side > 40
+        i.number(0 if large else 1, 0, 3).number(side, 1, 300 if large else 40)
     i.number(seed, 0, 255).number(column, 0, width - 1).number(row, 0, height - 1)
     for op in operations:
         if op == "line end":

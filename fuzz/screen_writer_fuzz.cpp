@@ -20,9 +20,14 @@ namespace ca = counting_allocator;
 namespace {
 
 constexpr int kLargestSide = 300;
+// Most screens are small, where the edges lie close together and runs are
+// fast; one in four may be as large as the largest side.
+constexpr int kSmallSide = 40;
 // Grids up to this many cells are compared after every operation, larger
 // ones once at the end, to keep the runs fast.
 constexpr int kComparedEachTime = 4096;
+// The longest text written at once, besides two rows more.
+constexpr int kLongestText = 8192;
 
 // One screen buffer for the whole run, resized for each input.
 HANDLE Buffer() {
@@ -72,7 +77,8 @@ void CompareCursor(const screen_model::Screen &model, const char *after) {
 
 void CompareCells(screen_model::Screen &model, const char *after) {
     const int width = model.width;
-    const int rowsPerRead = 16384 / width > 0 ? 16384 / width : 1;
+    int rowsPerRead = 16384 / width > 0 ? 16384 / width : 1;
+    if (rowsPerRead > model.height) rowsPerRead = model.height;
     std::vector<CHAR_INFO> cells(static_cast<std::size_t>(width) * rowsPerRead);
     for (int top = 0; top < model.height; top += rowsPerRead) {
         int rows = model.height - top < rowsPerRead ? model.height - top : rowsPerRead;
@@ -109,6 +115,11 @@ void Write(const std::string &bytes, bool borrowed) {
     if (borrowed) FreeString(a.handle);
 }
 
+int Side(FuzzedDataProvider &in) {
+    const bool large = in.ConsumeIntegralInRange<int>(0, 3) == 0;
+    return in.ConsumeIntegralInRange<int>(1, large ? kLargestSide : kSmallSide);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -120,8 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Console.pendingScroll = 0;
     Console.foregroundColour = in.ConsumeIntegralInRange<std::uint32_t>(0, 15);
     Console.backgroundColour = in.ConsumeIntegralInRange<std::uint32_t>(0, 15);
-    const int width = in.ConsumeIntegralInRange<int>(1, kLargestSide);
-    const int height = in.ConsumeIntegralInRange<int>(1, kLargestSide);
+    const int width = Side(in);
+    const int height = Side(in);
     screen_model::Screen model = MakeScreen(width, height, in.ConsumeIntegral<std::uint8_t>());
     model.attribute = static_cast<std::uint16_t>(Console.backgroundColour * 16 + Console.foregroundColour);
     model.column = in.ConsumeIntegralInRange<int>(0, width - 1);
@@ -148,10 +159,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             break;
         }
         default: {
-            // A few bytes many times over: texts longer than the whole screen.
+            // A few bytes many times over: texts longer than the whole screen,
+            // on all but the largest screens, where every row a text passes
+            // below the last costs a scroll of the whole buffer.
             std::string piece = in.ConsumeBytesAsString(in.ConsumeIntegralInRange<std::size_t>(1, 8));
             if (piece.empty()) break;  // the input has run out
-            const int most = (width * height + 2 * width) / static_cast<int>(piece.size()) + 1;
+            const int longest = (width * height < kLongestText ? width * height : kLongestText) + 2 * width;
+            const int most = longest / static_cast<int>(piece.size()) + 1;
             const int times = in.ConsumeIntegralInRange<int>(1, most);
             std::string text;
             for (int i = 0; i < times; ++i) text += piece;
