@@ -164,12 +164,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const Records whole = DecodeFinal(bytes, reports);
     for (const INPUT_RECORD &r : whole) CheckRecord(r);
-    // Sequences that report presses and releases on their own begin with Esc
-    // and, in the legacy mode, carry their event type after a colon.
+    // Only sequences report a press or a release on its own: they begin with
+    // Esc, and where presses alone are reported they carry the event after a
+    // colon. Everything else is taps.
     const bool legacyOnly = !Contains(bytes, 0x1B) || (reports == KeyReports::PressesOnly && !Contains(bytes, ':'));
     const std::size_t taps = legacyOnly ? CheckTaps(whole) : 0;
     if (!Contains(bytes, 0x1B)) {
-        // Without Esc every byte, or every UTF-8 character of up to four, is one key.
+        // Without Esc every byte, or every UTF-8 character of up to four bytes, is one key.
         FUZZ_CHECK(taps <= bytes.size() && taps >= (bytes.size() + 3) / 4, "%zu keys from %zu bytes", taps,
                    bytes.size());
     }
