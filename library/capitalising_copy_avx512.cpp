@@ -1,13 +1,16 @@
 // The capitalising copy 64 bytes at a time with AVX-512 BW. Masked loads and
 // stores take the first and last blocks whole, so that short strings, the
 // common case, make no byte-at-a-time pass. Only called where CanRunAvx512
-// holds, so this file alone is built for AVX-512.
-#pragma GCC target("avx512f,avx512bw")
+// holds, so these functions alone are built for AVX-512.
 #include <immintrin.h>
 
 #include "library/capitalising_copy.h"
 #include "library/capitalising_copy_x86.h"
 #include "runtime/strings.h"
+
+// A per-function target rather than a pragma for the file: GCC and Clang
+// both take it, and Clang ignores GCC's pragma.
+#define AVX512_CODE __attribute__((target("avx512f,avx512bw")))
 
 namespace {
 
@@ -20,7 +23,7 @@ __mmask64 LanesFor(std::uint32_t left) {
 
 // Each lane's byte moved up one lane, with a space in lane 0: the bytes
 // before the string's first block, which has nothing before it in memory.
-__m512i AfterASpace(__m512i bytes, __m512i space) {
+AVX512_CODE __m512i AfterASpace(__m512i bytes, __m512i space) {
     // Up one 16-byte lane first, then one byte within each lane.
     __m512i upByLane = _mm512_mask_alignr_epi32(space, 0xFFFF, bytes, space, 12);
     return _mm512_alignr_epi8(bytes, upByLane, 15);
@@ -28,7 +31,7 @@ __m512i AfterASpace(__m512i bytes, __m512i space) {
 
 // Stores the block's lanes capitalised, given the bytes before each of them,
 // and tells whether it held a zero byte, where the walk ends.
-inline bool StoreCapitalised(unsigned char *to, __m512i bytes, __m512i before, __mmask64 lanes) {
+AVX512_CODE inline bool StoreCapitalised(unsigned char *to, __m512i bytes, __m512i before, __mmask64 lanes) {
     const __m512i space = _mm512_set1_epi8(0x20);
     __mmask64 zeros = _mm512_mask_testn_epi8_mask(lanes, bytes, bytes);
     __mmask64 starts = _mm512_cmpeq_epi8_mask(before, space);
@@ -42,7 +45,7 @@ inline bool StoreCapitalised(unsigned char *to, __m512i bytes, __m512i before, _
 
 }  // namespace
 
-void CopyCapitalisedAvx512(unsigned char *to, const unsigned char *from, std::uint32_t count) {
+AVX512_CODE void CopyCapitalisedAvx512(unsigned char *to, const unsigned char *from, std::uint32_t count) {
     if (count == 0) return;
     // The first block runs up to where the destination is aligned, so that no
     // later store straddles two cache lines.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the project needs on a Debian 12 machine, idempotently:
-# compilers and test libraries, MinGW-w64 for both Windows targets, Wine for
-# both word sizes, and a way for this kernel to run 32-bit programs; LLVM's
-# dlltool and linker for the import library Microsoft's linker reads.
+# compilers and test libraries, clang with libFuzzer for the fuzz targets,
+# Valgrind, MinGW-w64 for both Windows targets, Wine for both word sizes, and
+# a way for this kernel to run 32-bit programs; LLVM's dlltool and linker for
+# the import library Microsoft's linker reads.
 set -euo pipefail
 
 SUDO=""
@@ -11,10 +12,10 @@ SUDO=""
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep "install ok installed" >/dev/null; }
 
-want=(cmake ninja-build g++ python3 tmux valgrind googletest libgtest-dev libbenchmark-dev
+want=(cmake ninja-build g++ python3 tmux valgrind googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
       wine wine64 wine32:i386 qemu-user-static
-      pkg-config llvm clang lld)
+      pkg-config llvm lld)
 
 if ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then
     $SUDO dpkg --add-architecture i386

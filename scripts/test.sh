@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds the three targets and runs every test:
-# natively for linux, under Wine (inside a pseudo-terminal) for win64 and win32.
-# usage: scripts/test.sh [preset...]      (default: linux linux-asan linux-tsan win64 win32)
+# natively for linux (and its sanitizer and fuzz builds), under Wine (inside a
+# pseudo-terminal) for win64 and win32.
+# usage: scripts/test.sh [preset...]      (default: linux linux-asan linux-tsan fuzz win64 win32)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 presets=("$@")
-[ "${#presets[@]}" -gt 0 ] || presets=(linux linux-asan linux-tsan win64 win32)
+[ "${#presets[@]}" -gt 0 ] || presets=(linux linux-asan linux-tsan fuzz win64 win32)
 
 bash scripts/setup.sh
 

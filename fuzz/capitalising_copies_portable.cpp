@@ -1,0 +1,6 @@
+// The capitalising copy of a build without wide copies.
+#include "fuzz/capitalising_copies.h"
+
+#include "library/capitalising_copy.h"
+
+std::vector<NamedCopy> CapitalisingCopies() { return {{"chosen", &CopyCapitalised}}; }
