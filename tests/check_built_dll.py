@@ -5,9 +5,13 @@ is LibraryEntry.
 
 usage: check_built_dll.py OBJDUMP VELMORIN.DLL LINK.map
 """
+import os
 import re
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "support"))
+from script_checks import report  # noqa: E402
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "ole32.dll", "oleaut32.dll"}
 
@@ -46,11 +50,8 @@ def main():
     elif int(placed.group(1), 16) != entry_address:
         failures.append(f"entry point {entry_address:#x} is not LibraryEntry at {placed.group(1)}")
 
-    for failure in failures:
-        print("FAIL:", failure)
-    if not failures:
-        print(f"ok: {dll}: exports [1] VELMORIN, imports {sorted(imports)}, entry LibraryEntry at {entry_address:#x}")
-    return 1 if failures else 0
+    return report(failures, f"{dll}: exports [1] VELMORIN, imports {sorted(imports)}, "
+                            f"entry LibraryEntry at {entry_address:#x}")
 
 
 if __name__ == "__main__":

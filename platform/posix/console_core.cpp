@@ -93,9 +93,8 @@ void RedrawTerminal(ConsoleCore &console) {
 
 void RedrawIfDisturbed() {
     if (!TerminalDisturbed()) return;
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    RedrawTerminal(console);
+    LockedConsole c;
+    RedrawTerminal(c.console);
 }
 
 COORD LargestWindow(const ConsoleCore &console, const ScreenBuffer &buffer) {

@@ -47,6 +47,12 @@ struct ConsoleCore {
 // The console, set up on first use. Hold its lock for any access.
 ConsoleCore &TheConsole();
 
+// The console, held under its lock for the life of this value.
+struct LockedConsole {
+    ConsoleCore &console = TheConsole();
+    std::lock_guard<std::mutex> hold{console.lock};
+};
+
 HANDLE AddHandle(ConsoleCore &console, HandleEntry entry);
 // Null when the handle is not one of the console's open handles.
 HandleEntry *FindHandle(ConsoleCore &console, HANDLE handle);

@@ -19,12 +19,11 @@ bool Named(LPCSTR name, const char *device) { return strcasecmp(name, device) ==
 }  // namespace
 
 STANDIN_API HANDLE GetStdHandle(DWORD which) {
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
+    LockedConsole c;
     switch (which) {
-    case STD_INPUT_HANDLE: return console.standard[0];
-    case STD_OUTPUT_HANDLE: return console.standard[1];
-    case STD_ERROR_HANDLE: return console.standard[2];
+    case STD_INPUT_HANDLE: return c.console.standard[0];
+    case STD_OUTPUT_HANDLE: return c.console.standard[1];
+    case STD_ERROR_HANDLE: return c.console.standard[2];
     default: SetLastError(ERROR_INVALID_HANDLE); return INVALID_HANDLE_VALUE;
     }
 }
@@ -35,8 +34,7 @@ STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTR
     if (name == nullptr) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
     if (disposition < CREATE_NEW || disposition >= TRUNCATE_EXISTING)
         return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
+    LockedConsole c;
     bool input = Named(name, "CONIN$");
     bool output = Named(name, "CONOUT$");
     if (Named(name, "CON")) {
@@ -46,33 +44,30 @@ STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTR
         output = side == GENERIC_WRITE;
         if (!input && !output) return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
     }
-    if (input) return AddHandle(console, HandleEntry{HandleKind::Input, access, nullptr});
-    if (output) return AddHandle(console, HandleEntry{HandleKind::Screen, access, console.active});
+    if (input) return AddHandle(c.console, HandleEntry{HandleKind::Input, access, nullptr});
+    if (output) return AddHandle(c.console, HandleEntry{HandleKind::Screen, access, c.console.active});
     SetLastError(ERROR_NOT_SUPPORTED);
     return INVALID_HANDLE_VALUE;
 }
 
 STANDIN_API BOOL CloseHandle(HANDLE handle) {
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    if (console.handles.erase(reinterpret_cast<std::uintptr_t>(handle)) == 0) return Fail(ERROR_INVALID_HANDLE);
+    LockedConsole c;
+    if (c.console.handles.erase(reinterpret_cast<std::uintptr_t>(handle)) == 0) return Fail(ERROR_INVALID_HANDLE);
     return TRUE;
 }
 
 STANDIN_API BOOL GetConsoleMode(HANDLE handle, LPDWORD mode) {
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    HandleEntry *entry = FindHandle(console, handle);
+    LockedConsole c;
+    HandleEntry *entry = FindHandle(c.console, handle);
     if (entry == nullptr || entry->kind == HandleKind::File) return Fail(ERROR_INVALID_HANDLE);
     if (mode == nullptr) return Fail(ERROR_NOACCESS);
-    *mode = entry->kind == HandleKind::Input ? console.inputMode : entry->screen->mode;
+    *mode = entry->kind == HandleKind::Input ? c.console.inputMode : entry->screen->mode;
     return TRUE;
 }
 
 STANDIN_API BOOL SetConsoleMode(HANDLE handle, DWORD mode) {
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    HandleEntry *entry = FindHandle(console, handle);
+    LockedConsole c;
+    HandleEntry *entry = FindHandle(c.console, handle);
     if (entry == nullptr || entry->kind == HandleKind::File) return Fail(ERROR_INVALID_HANDLE);
     if (entry->kind == HandleKind::Screen) {
         if (mode & ~kOutputModeBits) return Fail(ERROR_INVALID_PARAMETER);
@@ -80,8 +75,8 @@ STANDIN_API BOOL SetConsoleMode(HANDLE handle, DWORD mode) {
         return TRUE;
     }
     // An input mode is taken even when it is then reported as wrong.
-    bool processedBefore = console.inputMode & ENABLE_PROCESSED_INPUT;
-    console.inputMode = mode;
+    bool processedBefore = c.console.inputMode & ENABLE_PROCESSED_INPUT;
+    c.console.inputMode = mode;
     bool processed = mode & ENABLE_PROCESSED_INPUT;
     if (processed != processedBefore) SetSignalKeys(processed);
     bool echoWithoutLines = (mode & ENABLE_ECHO_INPUT) && !(mode & ENABLE_LINE_INPUT);
@@ -93,25 +88,23 @@ STANDIN_API HANDLE CreateConsoleScreenBuffer(DWORD access, DWORD, const SECURITY
                                              LPVOID reserved) {
     if (flags != CONSOLE_TEXTMODE_BUFFER || reserved != nullptr)
         return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    const ScreenBuffer &active = *console.active;
+    LockedConsole c;
+    const ScreenBuffer &active = *c.console.active;
     auto buffer = std::make_shared<ScreenBuffer>();
     DWORD error = InitBuffer(*buffer, active.window.Right - active.window.Left + 1,
                              active.window.Bottom - active.window.Top + 1, active.attributes);
     if (error != ERROR_SUCCESS) return SetLastError(error), INVALID_HANDLE_VALUE;
-    return AddHandle(console, HandleEntry{HandleKind::Screen, access, std::move(buffer)});
+    return AddHandle(c.console, HandleEntry{HandleKind::Screen, access, std::move(buffer)});
 }
 
 STANDIN_API BOOL SetConsoleActiveScreenBuffer(HANDLE output) {
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    HandleEntry *entry = FindHandle(console, output);
+    LockedConsole c;
+    HandleEntry *entry = FindHandle(c.console, output);
     if (entry == nullptr || entry->kind != HandleKind::Screen || !(entry->access & GENERIC_WRITE))
         return Fail(ERROR_INVALID_HANDLE);
-    if (entry->screen == console.active) return TRUE;
-    console.active = entry->screen;
-    console.mirror.Invalidate();
-    RedrawTerminal(console);
+    if (entry->screen == c.console.active) return TRUE;
+    c.console.active = entry->screen;
+    c.console.mirror.Invalidate();
+    RedrawTerminal(c.console);
     return TRUE;
 }

@@ -25,29 +25,26 @@ DWORD CopyOut(const std::deque<INPUT_RECORD> &queue, PINPUT_RECORD records, DWOR
 namespace standin {
 
 void QueueInput(const INPUT_RECORD *records, std::size_t count) {
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    console.input.insert(console.input.end(), records, records + count);
-    console.inputArrived.notify_all();
+    LockedConsole c;
+    c.console.input.insert(c.console.input.end(), records, records + count);
+    c.console.inputArrived.notify_all();
 }
 
 int TerminalInputFd() { return TheConsole().terminal.keyboard; }
 
 DWORD InputMode() {
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    return console.inputMode;
+    LockedConsole c;
+    return c.console.inputMode;
 }
 
 }  // namespace standin
 
 STANDIN_API BOOL PeekConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
     PumpTerminalInput();
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
+    LockedConsole c;
+    if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
     if (read == nullptr || (records == nullptr && length > 0)) return Fail(ERROR_NOACCESS);
-    *read = CopyOut(console.input, records, length);
+    *read = CopyOut(c.console.input, records, length);
     return TRUE;
 }
 
@@ -77,12 +74,11 @@ STANDIN_API BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD le
 }
 
 STANDIN_API BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *records, DWORD length, LPDWORD written) {
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
+    LockedConsole c;
+    if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
     if (written == nullptr || (records == nullptr && length > 0)) return Fail(ERROR_NOACCESS);
-    console.input.insert(console.input.end(), records, records + length);
-    console.inputArrived.notify_all();
+    c.console.input.insert(c.console.input.end(), records, records + length);
+    c.console.inputArrived.notify_all();
     *written = length;
     return TRUE;
 }
@@ -90,19 +86,17 @@ STANDIN_API BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *records, D
 // Typed keys the reading loop has not yet queued are discarded too.
 STANDIN_API BOOL FlushConsoleInputBuffer(HANDLE input) {
     PumpTerminalInput();
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
-    console.input.clear();
+    LockedConsole c;
+    if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
+    c.console.input.clear();
     return TRUE;
 }
 
 STANDIN_API BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count) {
     PumpTerminalInput();
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold(console.lock);
-    if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
+    LockedConsole c;
+    if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
     if (count == nullptr) return Fail(ERROR_NOACCESS);
-    *count = static_cast<DWORD>(console.input.size());
+    *count = static_cast<DWORD>(c.console.input.size());
     return TRUE;
 }

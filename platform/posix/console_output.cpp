@@ -7,17 +7,8 @@
 
 using namespace standin;
 
-namespace {
-
-struct Locked {
-    ConsoleCore &console = TheConsole();
-    std::lock_guard<std::mutex> hold{console.lock};
-};
-
-}  // namespace
-
 STANDIN_API BOOL GetConsoleCursorInfo(HANDLE output, PCONSOLE_CURSOR_INFO info) {
-    Locked c;
+    LockedConsole c;
     ScreenBuffer *buffer = FindScreen(c.console, output);
     if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
     if (info == nullptr) return Fail(ERROR_NOACCESS);
@@ -26,7 +17,7 @@ STANDIN_API BOOL GetConsoleCursorInfo(HANDLE output, PCONSOLE_CURSOR_INFO info) 
 }
 
 STANDIN_API BOOL SetConsoleCursorInfo(HANDLE output, const CONSOLE_CURSOR_INFO *info) {
-    Locked c;
+    LockedConsole c;
     ScreenBuffer *buffer = FindScreen(c.console, output);
     if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
     if (info == nullptr) return Fail(ERROR_NOACCESS);
@@ -36,7 +27,7 @@ STANDIN_API BOOL SetConsoleCursorInfo(HANDLE output, const CONSOLE_CURSOR_INFO *
 }
 
 STANDIN_API BOOL GetConsoleScreenBufferInfo(HANDLE output, PCONSOLE_SCREEN_BUFFER_INFO info) {
-    Locked c;
+    LockedConsole c;
     ScreenBuffer *buffer = FindScreen(c.console, output);
     if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
     if (info == nullptr) return Fail(ERROR_NOACCESS);
@@ -49,7 +40,7 @@ STANDIN_API BOOL GetConsoleScreenBufferInfo(HANDLE output, PCONSOLE_SCREEN_BUFFE
 }
 
 STANDIN_API BOOL SetConsoleCursorPosition(HANDLE output, COORD position) {
-    Locked c;
+    LockedConsole c;
     ScreenBuffer *buffer = FindScreen(c.console, output);
     if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
     if (DWORD error = PlaceCursor(*buffer, position)) return Fail(error);
@@ -58,7 +49,7 @@ STANDIN_API BOOL SetConsoleCursorPosition(HANDLE output, COORD position) {
 }
 
 STANDIN_API BOOL SetConsoleScreenBufferSize(HANDLE output, COORD size) {
-    Locked c;
+    LockedConsole c;
     ScreenBuffer *buffer = FindScreen(c.console, output);
     if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
     if (DWORD error = ResizeBuffer(*buffer, size)) return Fail(error);
@@ -74,7 +65,7 @@ STANDIN_API BOOL SetConsoleScreenBufferSize(HANDLE output, COORD size) {
 }
 
 STANDIN_API BOOL SetConsoleWindowInfo(HANDLE output, BOOL absolute, const SMALL_RECT *window) {
-    Locked c;
+    LockedConsole c;
     ScreenBuffer *buffer = FindScreen(c.console, output);
     if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
     if (window == nullptr) return Fail(ERROR_NOACCESS);
@@ -95,7 +86,7 @@ namespace {
 
 // The two fills differ only in which half of each cell they set.
 BOOL Fill(HANDLE output, FillPart part, WORD value, DWORD length, COORD start, LPDWORD written) {
-    Locked c;
+    LockedConsole c;
     ScreenBuffer *buffer = FindScreen(c.console, output);
     if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
     if (written == nullptr) return Fail(ERROR_INVALID_ACCESS);
@@ -121,7 +112,7 @@ namespace {
 // The region is checked and trimmed to the caller's cells before the handle
 // is looked at, so a bad handle still hands back the trimmed region. Null,
 // with the last error set, when the block cannot be moved.
-ScreenBuffer *BlockBuffer(Locked &c, HANDLE output, const void *cells, COORD cellsSize, COORD cellsOrigin,
+ScreenBuffer *BlockBuffer(LockedConsole &c, HANDLE output, const void *cells, COORD cellsSize, COORD cellsOrigin,
                           PSMALL_RECT region) {
     if (cells == nullptr || region == nullptr) {
         Fail(ERROR_NOACCESS);
@@ -142,7 +133,7 @@ ScreenBuffer *BlockBuffer(Locked &c, HANDLE output, const void *cells, COORD cel
 
 STANDIN_API BOOL WriteConsoleOutputA(HANDLE output, const CHAR_INFO *cells, COORD cellsSize, COORD cellsOrigin,
                                      PSMALL_RECT region) {
-    Locked c;
+    LockedConsole c;
     ScreenBuffer *buffer = BlockBuffer(c, output, cells, cellsSize, cellsOrigin, region);
     if (buffer == nullptr) return FALSE;
     WriteBlock(*buffer, cells, cellsSize, cellsOrigin, *region);
@@ -152,7 +143,7 @@ STANDIN_API BOOL WriteConsoleOutputA(HANDLE output, const CHAR_INFO *cells, COOR
 
 STANDIN_API BOOL ReadConsoleOutputA(HANDLE output, PCHAR_INFO cells, COORD cellsSize, COORD cellsOrigin,
                                     PSMALL_RECT region) {
-    Locked c;
+    LockedConsole c;
     ScreenBuffer *buffer = BlockBuffer(c, output, cells, cellsSize, cellsOrigin, region);
     if (buffer == nullptr) return FALSE;
     ReadBlock(*buffer, cells, cellsSize, cellsOrigin, *region);
@@ -161,7 +152,7 @@ STANDIN_API BOOL ReadConsoleOutputA(HANDLE output, PCHAR_INFO cells, COORD cells
 
 STANDIN_API BOOL ScrollConsoleScreenBufferA(HANDLE output, const SMALL_RECT *scroll, const SMALL_RECT *clip,
                                             COORD destination, const CHAR_INFO *fill) {
-    Locked c;
+    LockedConsole c;
     ScreenBuffer *buffer = FindScreen(c.console, output);
     if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
     if (scroll == nullptr || fill == nullptr) return Fail(ERROR_NOACCESS);

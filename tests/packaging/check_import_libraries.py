@@ -12,6 +12,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from script_checks import report  # noqa: E402
+
 # On i686 callers name the stdcall symbol _VELMORIN@4, while the DLL exports
 # VELMORIN: the entry must say to import the symbol's name undecorated.
 ENTRIES = {
@@ -57,11 +60,7 @@ def main():
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
-    for failure in failures:
-        print("FAIL:", failure)
-    if not failures:
-        print(f"ok: {library} binds VELMORIN for lld-link ({machine})")
-    return 1 if failures else 0
+    return report(failures, f"{library} binds VELMORIN for lld-link ({machine})")
 
 
 if __name__ == "__main__":

@@ -13,6 +13,9 @@ import sys
 import tempfile
 import zipfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from script_checks import report  # noqa: E402
+
 SHIPPED = {"CALLING.txt", "bin/VELMORIN.DLL", "bin/demo.exe", "include/velmorin.h", "lib/libvelmorin.dll.a",
            "lib/velmorin.lib", "lib/VELMORIN.def", "lib/cmake/velmorin/velmorinConfig.cmake",
            "lib/cmake/velmorin/velmorinConfigVersion.cmake"}
@@ -54,11 +57,7 @@ def main():
                         failures.append(f"CALLING.txt says nothing of {topic}")
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    for failure in failures:
-        print("FAIL:", failure)
-    if not failures:
-        print(f"ok: {name}.zip holds the {len(SHIPPED)} shipped files")
-    return 1 if failures else 0
+    return report(failures, f"{name}.zip holds the {len(SHIPPED)} shipped files")
 
 
 if __name__ == "__main__":

@@ -22,3 +22,13 @@ def run_tests(tests):
     return 0
 
 
+
+
+def report(found, success):
+    """For the scripts that gather their own failures: prints each of them,
+    or the success line when there are none; the exit status."""
+    for failure in found:
+        print("FAIL:", failure)
+    if not found:
+        print("ok:", success)
+    return 1 if found else 0
