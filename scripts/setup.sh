@@ -23,9 +23,28 @@ if ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then
 fi
 for p in "${want[@]}"; do have "$p" || need+=("$p"); done
 if [ "${#need[@]}" -gt 0 ] || [ -n "${updated_arch:-}" ]; then
-    echo "setup: installing ${need[*]}"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+    echo "setup: installing ${need[*]} (a few minutes on a new machine)"
+    # A mirror caught mid-sync serves an index of the wrong size; a later try
+    # usually gets a whole one.
+    for try in 1 2 3; do
+        $SUDO apt-get update -qq && break
+        echo "setup: package index incomplete (try $try of 3)" >&2
+        sleep 10
+    done
+    install() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "$@" "${need[@]}" >/dev/null; }
+    if ! install; then
+        # 32-bit and 64-bit copies of a library must be of one version. When
+        # one architecture's index of a suite is missing, that cannot be met
+        # with the suite; the main suites alone still give a matching pair.
+        echo "setup: installing from the main suites alone, as the indexes do not match" >&2
+        only_main=$(mktemp -d)
+        for f in /etc/apt/sources.list.d/*.sources; do
+            [ -e "$f" ] && awk 'BEGIN { RS = ""; ORS = "\n\n" } !/-security/' "$f" >"$only_main/${f##*/}"
+        done
+        [ -e /etc/apt/sources.list ] && grep -v -- '-security' /etc/apt/sources.list >"$only_main/main.list" || true
+        install -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$only_main"
+        rm -rf "$only_main"
+    fi
 fi
 
 # 32-bit Wine needs the kernel to run 32-bit ELF programs. Where it cannot
