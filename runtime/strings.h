@@ -22,27 +22,62 @@ struct StringBytes {
     std::uint32_t count;
 };
 
+// Makes a new string of count bytes, contents unset. The caller owns the
+// handle and must store it or release it with FreeString. count 0 gives the
+// empty string: a null handle and &EmptyData, not an error. A count over
+// kMaxStringCount or an allocator failure gives the same null handle and
+// &EmptyData with error 7; nothing is raised, so the caller decides where the
+// error is recorded.
 Allocation AllocString(std::uint32_t count);
+// Releases an owned handle; null (the empty string) is left alone. The
+// handle must not be used afterwards.
 void FreeString(StringHandle handle);
-void FreeString(TempEntry entry);  // a borrowed entry is left alone
+// Releases an owned entry; a borrowed entry is left alone, as its handle
+// belongs to someone else.
+void FreeString(TempEntry entry);
+// Reads without taking anything: the pointer lives as long as the handle.
 StringBytes StringData(StringHandle handle);
 StringBytes StringData(TempEntry entry);
 unsigned char *StringDataPointer(StringHandle variable);
 
+// Pushes a new owned copy of a literal record (2-byte count, then bytes).
+// The frame owns the entry. On allocation failure the pushed entry is the
+// empty string and error 7 is raised in the frame; the stack still grows by
+// one, so the caller's pops stay balanced.
 void PushLiteral(CallFrame &frame, const unsigned char *literal);
 template <std::size_t N>
 void PushLiteral(CallFrame &frame, const LiteralRecord<N> &literal) {
     PushLiteral(frame, literal.count);
 }
+// Moves an owned handle onto the stack: the caller gives it up, and the frame
+// must later pop it into a cell or release it. Cannot fail.
 void PushOwned(CallFrame &frame, StringHandle handle);
+// Pushes a handle the frame does not own (a variable's or a caller's). It is
+// never released through the stack, and is copied wherever it is stored; its
+// owner must keep it alive until the entry is popped. Cannot fail.
 void PushBorrowed(CallFrame &frame, StringHandle handle);
+// The entry on top, still on the stack and still owned by the frame. The
+// reference is valid until the next push or pop.
 const TempEntry &TopEntry(const CallFrame &frame);
 
-// Pops into a fresh cell whose previous content is not looked at.
+// Pops into a fresh cell whose previous content is not looked at (and so
+// not released). An owned entry moves into the cell; a borrowed one is copied
+// and the cell owns the copy. On a failed copy the cell holds the empty string
+// and error 7 is raised; nothing leaks.
 void PopInto(CallFrame &frame, StringHandle &cell);
-// Pops into a variable that owns its current value; that value is released.
+// Pops into a variable that owns its current value. An owned entry (or the
+// empty string) moves in and the previous value is released after the store,
+// so the variable never holds a released handle. A borrowed entry is copied:
+// into the previous buffer when the counts match (self-assignment included),
+// otherwise into a new string, and the previous value is released. On a
+// failed copy the variable holds the empty string, the previous value is
+// released and error 7 is raised.
 void AssignString(CallFrame &frame, StringHandle &variable);
+// Pops the top entry and releases it if the frame owns it.
 void PopAndFree(CallFrame &frame);
+// Releases every local the slot table marks as owned by the frame; slots
+// that refer to a caller's handle are left alone. The locals must not be used
+// afterwards.
 void ReleaseLocals(CallFrame &frame, const StringSlotTable &table);
 
 // Copies count bytes; the regions do not overlap.
