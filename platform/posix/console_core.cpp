@@ -76,9 +76,8 @@ bool IsInputHandle(ConsoleCore &console, HANDLE handle) {
 void Activate(ConsoleCore &console, std::shared_ptr<ScreenBuffer> buffer) {
     if (buffer == console.active) return;
     auto &history = console.previouslyActive;
-    history.erase(std::remove_if(history.begin(), history.end(),
-                                 [&](const std::weak_ptr<ScreenBuffer> &b) { return b.expired() || b.lock() == buffer; }),
-                  history.end());
+    auto goneOrComing = [&](const std::weak_ptr<ScreenBuffer> &b) { return b.expired() || b.lock() == buffer; };
+    history.erase(std::remove_if(history.begin(), history.end(), goneOrComing), history.end());
     history.push_back(console.active);
     console.active = std::move(buffer);
     console.mirror.Invalidate();
