@@ -3,11 +3,14 @@
 // and outputs left alone when a call fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/windows.h"
+#include "tests/support/child_run.h"
 #include "tests/support/wine_departures.h"
 
 // Found by argument lookup, so they live beside the record's own namespace.
@@ -546,4 +549,263 @@ TEST_F(ConsoleApiTest, InputRecordsComeOutFirstInFirstOutAndPeekRemovesNothing) 
     ASSERT_TRUE(FlushConsoleInputBuffer(in));
     ASSERT_TRUE(GetNumberOfConsoleInputEvents(in, &count));
     EXPECT_EQ(count, 0u);
+}
+
+// --- reads that Windows refuses, argument order, and handles beyond the buffers
+
+TEST_F(ConsoleApiTest, BlockReadsTheCellsCannotHoldOrWhollyOffTheBufferFailAndHandBackAnEmptyRegion) {
+    HANDLE h = Buffer(20, 15);
+    // Windows versions differ in what they hand back: some the region as it
+    // was, some an empty one (Right before Left, Bottom above Top); each row
+    // lists what they have in common.
+    struct Case {
+        const char *name;
+        COORD size, origin;
+        SMALL_RECT region;
+        DWORD error, olderError;
+        std::vector<int> rights, bottoms;
+    };
+    const Case cases[] = {
+        {"inverted across", At(23, 17), At(2, 3), Rect(10, 7, 9, 11), ERROR_INVALID_FUNCTION, ERROR_NOT_ENOUGH_MEMORY,
+         {9}, {11, 6}},
+        {"inverted down", At(23, 17), At(2, 3), Rect(10, 7, 11, 6), ERROR_INVALID_FUNCTION, ERROR_NOT_ENOUGH_MEMORY,
+         {11, 9}, {6}},
+        {"origin right of the cells", At(2, 17), At(2, 3), Rect(10, 7, 15, 11), ERROR_INVALID_FUNCTION,
+         ERROR_NOT_ENOUGH_MEMORY, {15, 9}, {11, 6}},
+        {"origin below the cells", At(23, 3), At(2, 3), Rect(10, 7, 15, 11), ERROR_INVALID_FUNCTION,
+         ERROR_NOT_ENOUGH_MEMORY, {15, 9}, {6}},
+        {"right of the buffer", At(23, 17), At(2, 3), Rect(25, 7, 30, 8), ERROR_INVALID_PARAMETER,
+         ERROR_INVALID_FUNCTION, {30, 24}, {8, 6}},
+        {"below the buffer", At(23, 17), At(0, 0), Rect(0, 15, 4, 16), ERROR_INVALID_PARAMETER,
+         ERROR_INVALID_FUNCTION, {4, -1}, {16, 14}},
+    };
+    for (const Case &c : cases) {
+        const std::string row = std::string(" [") + c.name + "]";
+        std::vector<CHAR_INFO> cells(23 * 17, Cell('#', 0x5A));
+        SMALL_RECT region = c.region;
+        SetLastError(kSentinel);
+        EXPECT_FALSE(ReadConsoleOutputA(h, cells.data(), c.size, c.origin, &region)) << row;
+        DWORD error = GetLastError();
+        EXPECT_TRUE(error == c.error || error == c.olderError) << row << " error " << error;
+        EXPECT_EQ(region.Left, c.region.Left) << row;
+        EXPECT_EQ(region.Top, c.region.Top) << row;
+        auto among = [](const std::vector<int> &values, int v) {
+            return std::find(values.begin(), values.end(), v) != values.end();
+        };
+        EXPECT_TRUE(among(c.rights, region.Right)) << row << " " << region;
+        EXPECT_TRUE(among(c.bottoms, region.Bottom)) << row << " " << region;
+        for (const CHAR_INFO &cell : cells) ASSERT_EQ(cell.Char.AsciiChar, '#') << row << " no cell is written";
+    }
+    // Writes of the same regions off the buffer are taken, and write nothing.
+    CHAR_INFO cells[4] = {Cell('a'), Cell('b'), Cell('c'), Cell('d')};
+    SMALL_RECT region = Rect(25, 7, 26, 8);
+    EXPECT_TRUE(WriteConsoleOutputA(h, cells, At(2, 2), At(0, 0), &region));
+}
+
+TEST_F(ConsoleApiTest, AMissingArrayIsReportedBeforeAnUnknownHandle) {
+    HANDLE in = Input();
+    INPUT_RECORD record = Key('k');
+    struct Case {
+        const char *name;
+        HANDLE handle;
+        const INPUT_RECORD *records;
+        DWORD length;
+        DWORD error, otherError;
+    };
+    // As Windows answers; where its versions differ, both answers.
+    const Case cases[] = {
+        {"null handle, no records", nullptr, nullptr, 1, ERROR_NOACCESS, ERROR_INVALID_ACCESS},
+        {"null handle, none asked for", nullptr, nullptr, 0, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE},
+        {"null handle, a record", nullptr, &record, 1, ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE},
+        {"invalid handle, no records", INVALID_HANDLE_VALUE, nullptr, 1, ERROR_INVALID_HANDLE, ERROR_INVALID_ACCESS},
+        {"input handle, no records", in, nullptr, 1, ERROR_NOACCESS, ERROR_INVALID_ACCESS},
+    };
+    for (const Case &c : cases) {
+        const std::string row = std::string(" [") + c.name + "]";
+        DWORD count = kSentinel;
+        SetLastError(kSentinel);
+        EXPECT_FALSE(WriteConsoleInputA(c.handle, c.records, c.length, &count)) << row;
+        DWORD error = GetLastError();
+        EXPECT_TRUE(error == c.error || error == c.otherError) << row << " error " << error;
+    }
+    DWORD count = kSentinel;
+    ASSERT_TRUE(GetNumberOfConsoleInputEvents(in, &count));
+    EXPECT_EQ(count, 0u) << "nothing was queued";
+}
+
+TEST_F(ConsoleApiTest, TheNullDeviceTakesWritesGivesEndOfFileAndIsNoConsole) {
+    HANDLE nul = Keep(CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    DWORD count = kSentinel;
+    ASSERT_TRUE(WriteFile(nul, "gone", 4, &count, nullptr)) << "error " << GetLastError();
+    EXPECT_EQ(count, 4u);
+    char bytes[8] = "kept";
+    count = kSentinel;
+    ASSERT_TRUE(ReadFile(nul, bytes, sizeof bytes, &count, nullptr)) << "error " << GetLastError();
+    EXPECT_EQ(count, 0u) << "end of file";
+    EXPECT_EQ(std::string(bytes), "kept");
+
+    DWORD mode = kSentinel;
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    INPUT_RECORD record = Key('k');
+    struct Case {
+        const char *name;
+        std::function<BOOL()> call;
+    };
+    const Case cases[] = {
+        {"GetConsoleMode", [&] { return GetConsoleMode(nul, &mode); }},
+        {"GetConsoleScreenBufferInfo", [&] { return GetConsoleScreenBufferInfo(nul, &info); }},
+        {"FillConsoleOutputCharacterA", [&] { return FillConsoleOutputCharacterA(nul, 'x', 1, At(0, 0), &count); }},
+        {"PeekConsoleInputA", [&] { return PeekConsoleInputA(nul, &record, 1, &count); }},
+        {"SetConsoleActiveScreenBuffer", [&] { return SetConsoleActiveScreenBuffer(nul); }},
+    };
+    for (const Case &c : cases) {
+        SetLastError(kSentinel);
+        EXPECT_FALSE(c.call()) << c.name;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE)) << c.name;
+    }
+    EXPECT_EQ(mode, kSentinel) << "outputs are left alone";
+}
+
+TEST_F(ConsoleApiTest, ClosingTheLastHandleToTheActiveBufferBringsBackTheBufferActiveBeforeIt) {
+    SKIP_ON_WINE(WineDeparture::ActiveBufferKeptWhenClosed);
+    auto open = [] {
+        return CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    };
+    // Which buffer CONOUT$ opens, told by a mark only that buffer carries.
+    auto conoutCarries = [&](char mark) {
+        HANDLE h = open();
+        bool carries = Chars(h, 0, 0, 1)[0] == mark;
+        CloseHandle(h);
+        return carries;
+    };
+    HANDLE original = Keep(open());
+    std::string before = Chars(original, 0, 0, 1);
+    char originalMark = before[0] == '1' ? '2' : '1';
+    DWORD written;
+    ASSERT_TRUE(FillConsoleOutputCharacterA(original, originalMark, 1, At(0, 0), &written));
+    auto make = [](char mark) {
+        HANDLE h = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             CONSOLE_TEXTMODE_BUFFER, nullptr);
+        DWORD n;
+        FillConsoleOutputCharacterA(h, mark, 1, At(0, 0), &n);
+        return h;
+    };
+    HANDLE first = make('A');
+    HANDLE second = make('B');
+    ASSERT_TRUE(SetConsoleActiveScreenBuffer(first));
+    ASSERT_TRUE(SetConsoleActiveScreenBuffer(second));
+    HANDLE secondAgain = open();
+    ASSERT_TRUE(conoutCarries('B'));
+    ASSERT_TRUE(CloseHandle(second));
+    EXPECT_TRUE(conoutCarries('B')) << "a handle to it is still open";
+    ASSERT_TRUE(CloseHandle(secondAgain));
+    EXPECT_TRUE(conoutCarries('A')) << "the buffer active before it is back";
+    ASSERT_TRUE(CloseHandle(first));
+    EXPECT_TRUE(conoutCarries(originalMark)) << "and the one before that";
+    SetConsoleActiveScreenBuffer(original);
+    FillConsoleOutputCharacterA(original, before[0], 1, At(0, 0), &written);
+}
+
+namespace {
+
+INPUT_RECORD Mouse(int x, int y, DWORD flags) {
+    INPUT_RECORD record{};
+    record.EventType = MOUSE_EVENT;
+    record.Event.MouseEvent.dwMousePosition = COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)};
+    record.Event.MouseEvent.dwEventFlags = flags;
+    return record;
+}
+
+INPUT_RECORD CtrlC(BOOL down) {
+    INPUT_RECORD record = Key('\x03');
+    record.Event.KeyEvent.bKeyDown = down;
+    record.Event.KeyEvent.wVirtualKeyCode = 'C';
+    record.Event.KeyEvent.wVirtualScanCode = 0x2E;
+    record.Event.KeyEvent.dwControlKeyState = LEFT_CTRL_PRESSED;
+    return record;
+}
+
+}  // namespace
+
+TEST_F(ConsoleApiTest, AMouseMoveWrittenAloneAfterAMouseMoveOnlyMovesIt) {
+    SKIP_ON_WINE(WineDeparture::MouseMovesNotMerged);
+    HANDLE in = Input();
+    DWORD mode = 0;
+    ASSERT_TRUE(GetConsoleMode(in, &mode));
+    // No mouse or window events of the console's own meanwhile.
+    ASSERT_TRUE(SetConsoleMode(in, mode & ~(ENABLE_MOUSE_INPUT | ENABLE_WINDOW_INPUT)));
+    ASSERT_TRUE(FlushConsoleInputBuffer(in));
+    struct Step {
+        std::vector<INPUT_RECORD> written;
+        DWORD queued;
+    };
+    const Step steps[] = {
+        {{Mouse(1, 1, MOUSE_MOVED)}, 1},
+        {{Mouse(5, 6, MOUSE_MOVED)}, 1},
+        {{Mouse(7, 7, MOUSE_MOVED), Mouse(8, 8, MOUSE_MOVED)}, 3},  // several at once are all kept
+        {{Mouse(9, 9, 0)}, 4},                                      // a click is no move
+        {{Mouse(2, 2, MOUSE_MOVED)}, 5},
+        {{Key('k')}, 6},
+        {{Mouse(3, 3, MOUSE_MOVED)}, 7},
+    };
+    int index = 0;
+    for (const Step &s : steps) {
+        const std::string row = " [step " + std::to_string(index++) + "]";
+        DWORD count = kSentinel;
+        ASSERT_TRUE(WriteConsoleInputA(in, s.written.data(), static_cast<DWORD>(s.written.size()), &count)) << row;
+        EXPECT_EQ(count, s.written.size()) << row << " every record counts as written";
+        ASSERT_TRUE(GetNumberOfConsoleInputEvents(in, &count)) << row;
+        EXPECT_EQ(count, s.queued) << row;
+    }
+    INPUT_RECORD seen{};
+    DWORD count = 0;
+    ASSERT_TRUE(PeekConsoleInputA(in, &seen, 1, &count));
+    EXPECT_EQ(seen.Event.MouseEvent.dwMousePosition.X, 5) << "the queued move took the new position";
+    EXPECT_EQ(seen.Event.MouseEvent.dwMousePosition.Y, 6);
+    FlushConsoleInputBuffer(in);
+    SetConsoleMode(in, mode);
+}
+
+namespace {
+
+// Injects Ctrl+C with processed input on; ends the process normally only
+// when that did not end it, with 1 when the record was queued instead.
+void InjectCtrlCWithProcessedInput() {
+    HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+    SetConsoleMode(in, ENABLE_PROCESSED_INPUT);
+    FlushConsoleInputBuffer(in);
+    INPUT_RECORD records[2] = {CtrlC(TRUE), CtrlC(FALSE)};
+    DWORD count = 0;
+    WriteConsoleInputA(in, records, 2, &count);
+    // Windows runs the handling on a thread of its own; give it time.
+    Sleep(3000);
+    GetNumberOfConsoleInputEvents(in, &count);
+    if (count != 0) ExitProcess(1);
+}
+
+}  // namespace
+
+TEST_F(ConsoleApiTest, CtrlCWrittenWithProcessedInputOnIsTheProcessesCtrlCAndIsNotQueued) {
+    SKIP_ON_WINE(WineDeparture::CtrlCEndsWithExitCodeZero);
+    HANDLE in = Input();
+    DWORD mode = 0;
+    ASSERT_TRUE(GetConsoleMode(in, &mode));
+    ChildEnding ending = RunInChild(InjectCtrlCWithProcessedInput);
+    SetConsoleMode(in, mode);
+    if (ending == ChildEnding::Unsupported) GTEST_SKIP() << "this build cannot tell how a process ended";
+    EXPECT_EQ(ending, ChildEnding::ByCtrlC) << "the child ended " << ChildEndingName(ending);
+
+    // With processed input off it is a key like any other.
+    ASSERT_TRUE(SetConsoleMode(in, 0));
+    ASSERT_TRUE(FlushConsoleInputBuffer(in));
+    INPUT_RECORD records[2] = {CtrlC(TRUE), CtrlC(FALSE)};
+    DWORD count = 0;
+    ASSERT_TRUE(WriteConsoleInputA(in, records, 2, &count));
+    ASSERT_TRUE(GetNumberOfConsoleInputEvents(in, &count));
+    EXPECT_EQ(count, 2u);
+    FlushConsoleInputBuffer(in);
+    SetConsoleMode(in, mode);
 }

@@ -37,6 +37,7 @@ ConsoleCore *CreateConsole() {
     console->display = COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
     console->active = std::make_shared<ScreenBuffer>();
     InitBuffer(*console->active, columns, rows, 0x07);
+    console->first = console->active;
     console->standard[0] = StandardHandle(*console, STDIN_FILENO, HandleKind::Input);
     console->standard[1] = StandardHandle(*console, STDOUT_FILENO, HandleKind::Screen);
     console->standard[2] = StandardHandle(*console, STDERR_FILENO, HandleKind::Screen);
@@ -70,6 +71,46 @@ ScreenBuffer *FindScreen(ConsoleCore &console, HANDLE handle) {
 bool IsInputHandle(ConsoleCore &console, HANDLE handle) {
     HandleEntry *entry = FindHandle(console, handle);
     return entry != nullptr && entry->kind == HandleKind::Input;
+}
+
+void Activate(ConsoleCore &console, std::shared_ptr<ScreenBuffer> buffer) {
+    if (buffer == console.active) return;
+    auto &history = console.previouslyActive;
+    auto goneOrComing = [&](const std::weak_ptr<ScreenBuffer> &b) { return b.expired() || b.lock() == buffer; };
+    history.erase(std::remove_if(history.begin(), history.end(), goneOrComing), history.end());
+    history.push_back(console.active);
+    console.active = std::move(buffer);
+    console.mirror.Invalidate();
+    RedrawTerminal(console);
+}
+
+bool CloseConsoleHandle(ConsoleCore &console, HANDLE handle) {
+    auto found = console.handles.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (found == console.handles.end()) return false;
+    std::shared_ptr<ScreenBuffer> screen = std::move(found->second.screen);
+    console.handles.erase(found);
+    if (screen == nullptr || screen != console.active || screen == console.first) return true;
+    for (const auto &entry : console.handles)
+        if (entry.second.screen == screen) return true;
+    // The last handle to the active buffer: the latest buffer active before it
+    // that still lives, or failing that the console's first, comes back.
+    std::shared_ptr<ScreenBuffer> back;
+    while (back == nullptr && !console.previouslyActive.empty()) {
+        back = console.previouslyActive.back().lock();
+        console.previouslyActive.pop_back();
+    }
+    if (back == nullptr) back = console.first;
+    console.active = std::move(back);
+    console.mirror.Invalidate();
+    RedrawTerminal(console);
+    return true;
+}
+
+DWORD CheckCallerArray(HANDLE handle, const void *array, bool arrayUsed, const void *result) {
+    if (handle == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
+    if (arrayUsed && array == nullptr) return ERROR_NOACCESS;
+    if (result == nullptr) return ERROR_INVALID_ACCESS;
+    return ERROR_SUCCESS;
 }
 
 void ShowChanges(ConsoleCore &console, const ScreenBuffer &buffer) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/posix/screen_buffer.h"
 #include "platform/posix/terminal.h"
@@ -20,6 +21,7 @@ enum class HandleKind {
     Input,   // the console input buffer
     Screen,  // a screen buffer
     File,    // a standard handle that is not the console: a file, a pipe
+    Null,    // the null device: takes every byte, gives none
 };
 
 struct HandleEntry {
@@ -37,6 +39,13 @@ struct ConsoleCore {
     // The buffer on the terminal. The console holds it, so it lives on even
     // when every handle to it is closed.
     std::shared_ptr<ScreenBuffer> active;
+    // The console's first buffer lives as long as the console does; it is
+    // where closing the active buffer ends up when nothing else was active.
+    std::shared_ptr<ScreenBuffer> first;
+    // The buffers that were active before, the latest last. Closing every
+    // handle to the active buffer makes the latest of them that still lives
+    // active again.
+    std::vector<std::weak_ptr<ScreenBuffer>> previouslyActive;
     COORD display{80, 25};  // the terminal's size, or 80 x 25 without one
     TerminalFds terminal;
     TerminalMirror mirror;
@@ -58,6 +67,20 @@ HANDLE AddHandle(ConsoleCore &console, HandleEntry entry);
 HandleEntry *FindHandle(ConsoleCore &console, HANDLE handle);
 ScreenBuffer *FindScreen(ConsoleCore &console, HANDLE handle);
 bool IsInputHandle(ConsoleCore &console, HANDLE handle);
+
+// Makes a buffer the one on the terminal and redraws the terminal.
+void Activate(ConsoleCore &console, std::shared_ptr<ScreenBuffer> buffer);
+// Removes a handle; false when it is not one of the console's. When it was
+// the last handle to the active buffer, the buffer active before it takes
+// its place, as the Windows console host does.
+bool CloseConsoleHandle(ConsoleCore &console, HANDLE handle);
+
+// The arguments of a function that copies records or cells to or from the
+// caller's array, in the order Windows checks them: INVALID_HANDLE_VALUE
+// first, then a missing array (when the length asks for one), then a missing
+// place for the result (a count or a region), and only then whether the
+// handle is one of the console's. ERROR_SUCCESS when the call may go on.
+DWORD CheckCallerArray(HANDLE handle, const void *array, bool arrayUsed, const void *result);
 
 // After a change to a buffer: when it is the one on the terminal, bring the
 // terminal up to date in one write.

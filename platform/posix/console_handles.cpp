@@ -28,7 +28,8 @@ STANDIN_API HANDLE GetStdHandle(DWORD which) {
     }
 }
 
-// Only the console devices exist for the stand-in; the system opens no files.
+// Only the console devices and the null device exist for the stand-in; the
+// system opens no files.
 STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
                                HANDLE) {
     if (name == nullptr) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
@@ -46,20 +47,22 @@ STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTR
     }
     if (input) return AddHandle(c.console, HandleEntry{HandleKind::Input, access, nullptr});
     if (output) return AddHandle(c.console, HandleEntry{HandleKind::Screen, access, c.console.active});
+    if (Named(name, "NUL")) return AddHandle(c.console, HandleEntry{HandleKind::Null, access, nullptr});
     SetLastError(ERROR_NOT_SUPPORTED);
     return INVALID_HANDLE_VALUE;
 }
 
 STANDIN_API BOOL CloseHandle(HANDLE handle) {
     LockedConsole c;
-    if (c.console.handles.erase(reinterpret_cast<std::uintptr_t>(handle)) == 0) return Fail(ERROR_INVALID_HANDLE);
+    if (!CloseConsoleHandle(c.console, handle)) return Fail(ERROR_INVALID_HANDLE);
     return TRUE;
 }
 
 STANDIN_API BOOL GetConsoleMode(HANDLE handle, LPDWORD mode) {
     LockedConsole c;
     HandleEntry *entry = FindHandle(c.console, handle);
-    if (entry == nullptr || entry->kind == HandleKind::File) return Fail(ERROR_INVALID_HANDLE);
+    if (entry == nullptr || (entry->kind != HandleKind::Input && entry->kind != HandleKind::Screen))
+        return Fail(ERROR_INVALID_HANDLE);
     if (mode == nullptr) return Fail(ERROR_NOACCESS);
     *mode = entry->kind == HandleKind::Input ? c.console.inputMode : entry->screen->mode;
     return TRUE;
@@ -68,7 +71,8 @@ STANDIN_API BOOL GetConsoleMode(HANDLE handle, LPDWORD mode) {
 STANDIN_API BOOL SetConsoleMode(HANDLE handle, DWORD mode) {
     LockedConsole c;
     HandleEntry *entry = FindHandle(c.console, handle);
-    if (entry == nullptr || entry->kind == HandleKind::File) return Fail(ERROR_INVALID_HANDLE);
+    if (entry == nullptr || (entry->kind != HandleKind::Input && entry->kind != HandleKind::Screen))
+        return Fail(ERROR_INVALID_HANDLE);
     if (entry->kind == HandleKind::Screen) {
         if (mode & ~kOutputModeBits) return Fail(ERROR_INVALID_PARAMETER);
         entry->screen->mode = mode;
@@ -102,9 +106,6 @@ STANDIN_API BOOL SetConsoleActiveScreenBuffer(HANDLE output) {
     HandleEntry *entry = FindHandle(c.console, output);
     if (entry == nullptr || entry->kind != HandleKind::Screen || !(entry->access & GENERIC_WRITE))
         return Fail(ERROR_INVALID_HANDLE);
-    if (entry->screen == c.console.active) return TRUE;
-    c.console.active = entry->screen;
-    c.console.mirror.Invalidate();
-    RedrawTerminal(c.console);
+    Activate(c.console, entry->screen);
     return TRUE;
 }

@@ -2,6 +2,8 @@
 // the terminal's reading loop and WriteConsoleInputA fill, and Peek and Read
 // take from.
 #include <poll.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +15,16 @@
 using namespace standin;
 
 namespace {
+
+bool IsMouseMove(const INPUT_RECORD &r) {
+    return r.EventType == MOUSE_EVENT && r.Event.MouseEvent.dwEventFlags == MOUSE_MOVED;
+}
+
+// The key record of Ctrl+C: the character 3 from the main keyboard.
+bool IsCtrlC(const INPUT_RECORD &r) {
+    return r.EventType == KEY_EVENT && r.Event.KeyEvent.uChar.AsciiChar == 0x03 &&
+           !(r.Event.KeyEvent.dwControlKeyState & ENHANCED_KEY);
+}
 
 DWORD CopyOut(const std::deque<INPUT_RECORD> &queue, PINPUT_RECORD records, DWORD length) {
     DWORD count = static_cast<DWORD>(std::min<std::size_t>(length, queue.size()));
@@ -42,8 +54,8 @@ DWORD InputMode() {
 STANDIN_API BOOL PeekConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
     PumpTerminalInput();
     LockedConsole c;
+    if (DWORD error = CheckCallerArray(input, records, length > 0, read)) return Fail(error);
     if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
-    if (read == nullptr || (records == nullptr && length > 0)) return Fail(ERROR_NOACCESS);
     *read = CopyOut(c.console.input, records, length);
     return TRUE;
 }
@@ -54,8 +66,8 @@ STANDIN_API BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD le
     for (;;) {
         PumpTerminalInput();
         std::unique_lock<std::mutex> hold(console.lock);
+        if (DWORD error = CheckCallerArray(input, records, length > 0, read)) return Fail(error);
         if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
-        if (read == nullptr || (records == nullptr && length > 0)) return Fail(ERROR_NOACCESS);
         if (length == 0 || !console.input.empty()) {
             DWORD count = CopyOut(console.input, records, length);
             console.input.erase(console.input.begin(), console.input.begin() + count);
@@ -73,13 +85,32 @@ STANDIN_API BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD le
     }
 }
 
+// With processed input on, a Ctrl+C record is not queued: its press is the
+// process's Ctrl+C, as when it is typed. A single mouse move written while
+// the newest queued record is a mouse move only moves that record along.
 STANDIN_API BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *records, DWORD length, LPDWORD written) {
-    LockedConsole c;
-    if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
-    if (written == nullptr || (records == nullptr && length > 0)) return Fail(ERROR_NOACCESS);
-    c.console.input.insert(c.console.input.end(), records, records + length);
-    c.console.inputArrived.notify_all();
-    *written = length;
+    bool interrupted = false;
+    {
+        LockedConsole c;
+        if (DWORD error = CheckCallerArray(input, records, length > 0, written)) return Fail(error);
+        if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
+        std::deque<INPUT_RECORD> &queue = c.console.input;
+        bool processed = c.console.inputMode & ENABLE_PROCESSED_INPUT;
+        if (length == 1 && IsMouseMove(records[0]) && !queue.empty() && IsMouseMove(queue.back())) {
+            queue.back().Event.MouseEvent.dwMousePosition = records[0].Event.MouseEvent.dwMousePosition;
+        } else {
+            for (DWORD i = 0; i < length; ++i) {
+                if (processed && IsCtrlC(records[i]))
+                    interrupted = interrupted || records[i].Event.KeyEvent.bKeyDown;
+                else
+                    queue.push_back(records[i]);
+            }
+        }
+        c.console.inputArrived.notify_all();
+        *written = length;
+    }
+    // Outside the lock: what the signal runs may use the console.
+    if (interrupted) kill(getpid(), SIGINT);
     return TRUE;
 }
 

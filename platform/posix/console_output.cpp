@@ -87,9 +87,9 @@ namespace {
 // The two fills differ only in which half of each cell they set.
 BOOL Fill(HANDLE output, FillPart part, WORD value, DWORD length, COORD start, LPDWORD written) {
     LockedConsole c;
+    if (DWORD error = CheckCallerArray(output, nullptr, false, written)) return Fail(error);
     ScreenBuffer *buffer = FindScreen(c.console, output);
     if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
-    if (written == nullptr) return Fail(ERROR_INVALID_ACCESS);
     *written = FillCells(*buffer, part, value, length, start);
     ShowChanges(c.console, *buffer);
     return TRUE;
@@ -107,46 +107,41 @@ STANDIN_API BOOL FillConsoleOutputAttribute(HANDLE output, WORD attribute, DWORD
     return Fill(output, FillPart::Attribute, attribute, length, start, written);
 }
 
-namespace {
-
-// The region is checked and trimmed to the caller's cells before the handle
-// is looked at, so a bad handle still hands back the trimmed region. Null,
-// with the last error set, when the block cannot be moved.
-ScreenBuffer *BlockBuffer(LockedConsole &c, HANDLE output, const void *cells, COORD cellsSize, COORD cellsOrigin,
-                          PSMALL_RECT region) {
-    if (cells == nullptr || region == nullptr) {
-        Fail(ERROR_NOACCESS);
-        return nullptr;
-    }
-    SMALL_RECT trimmed = *region;
-    if (DWORD error = TrimToCells(cellsSize, cellsOrigin, trimmed)) {
-        Fail(error);
-        return nullptr;
-    }
-    *region = trimmed;
-    ScreenBuffer *buffer = FindScreen(c.console, output);
-    if (buffer == nullptr) Fail(ERROR_INVALID_HANDLE);
-    return buffer;
-}
-
-}  // namespace
-
 STANDIN_API BOOL WriteConsoleOutputA(HANDLE output, const CHAR_INFO *cells, COORD cellsSize, COORD cellsOrigin,
                                      PSMALL_RECT region) {
     LockedConsole c;
-    ScreenBuffer *buffer = BlockBuffer(c, output, cells, cellsSize, cellsOrigin, region);
-    if (buffer == nullptr) return FALSE;
+    if (DWORD error = CheckCallerArray(output, cells, true, region)) return Fail(error);
+    // The region is checked and trimmed to the caller's cells before the
+    // handle is looked at, so a bad handle still hands back the trimmed region.
+    SMALL_RECT trimmed = *region;
+    if (DWORD error = TrimToCells(cellsSize, cellsOrigin, trimmed)) return Fail(error);
+    *region = trimmed;
+    ScreenBuffer *buffer = FindScreen(c.console, output);
+    if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
     WriteBlock(*buffer, cells, cellsSize, cellsOrigin, *region);
     ShowChanges(c.console, *buffer);
     return TRUE;
 }
 
+// Reads refuse what writes accept: a region that the caller's cells cannot
+// hold fails with ERROR_INVALID_FUNCTION, one wholly off the buffer with
+// ERROR_INVALID_PARAMETER, and either way the region comes back empty.
 STANDIN_API BOOL ReadConsoleOutputA(HANDLE output, PCHAR_INFO cells, COORD cellsSize, COORD cellsOrigin,
                                     PSMALL_RECT region) {
     LockedConsole c;
-    ScreenBuffer *buffer = BlockBuffer(c, output, cells, cellsSize, cellsOrigin, region);
-    if (buffer == nullptr) return FALSE;
-    ReadBlock(*buffer, cells, cellsSize, cellsOrigin, *region);
+    if (DWORD error = CheckCallerArray(output, cells, true, region)) return Fail(error);
+    SMALL_RECT trimmed = *region;
+    if (TrimToCells(cellsSize, cellsOrigin, trimmed) != ERROR_SUCCESS) {
+        *region = EmptyRegion(*region);
+        return Fail(ERROR_INVALID_FUNCTION);
+    }
+    *region = trimmed;
+    ScreenBuffer *buffer = FindScreen(c.console, output);
+    if (buffer == nullptr) return Fail(ERROR_INVALID_HANDLE);
+    if (!ReadBlock(*buffer, cells, cellsSize, cellsOrigin, *region)) {
+        *region = EmptyRegion(*region);
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
     return TRUE;
 }
 

@@ -178,16 +178,21 @@ void WriteBlock(ScreenBuffer &buffer, const CHAR_INFO *cells, COORD cellsSize, C
     region = SmallRect(p.onScreen);
 }
 
-void ReadBlock(const ScreenBuffer &buffer, CHAR_INFO *cells, COORD cellsSize, COORD cellsOrigin,
+bool ReadBlock(const ScreenBuffer &buffer, CHAR_INFO *cells, COORD cellsSize, COORD cellsOrigin,
                SMALL_RECT &region) {
     Placement p = Place(buffer, cellsOrigin, region);
-    if (p.onScreen.Empty()) return;
+    if (p.onScreen.Empty()) return false;
     for (int y = 0; y < p.onScreen.Height(); ++y) {
         const CHAR_INFO *from = &buffer.At(p.onScreen.left, p.onScreen.top + y);
         CHAR_INFO *to = cells + static_cast<std::size_t>(p.fromY + y) * cellsSize.X + p.fromX;
         std::copy_n(from, p.onScreen.Width(), to);
     }
     region = SmallRect(p.onScreen);
+    return true;
+}
+
+SMALL_RECT EmptyRegion(const SMALL_RECT &region) {
+    return SMALL_RECT{region.Left, region.Top, static_cast<SHORT>(region.Left - 1), static_cast<SHORT>(region.Top - 1)};
 }
 
 void ScrollBlock(ScreenBuffer &buffer, SMALL_RECT scroll, const SMALL_RECT *clip, COORD destination,

@@ -57,8 +57,12 @@ DWORD TrimToCells(COORD cellsSize, COORD cellsOrigin, SMALL_RECT &region);
 // positions off the screen are neither read nor written.
 void WriteBlock(ScreenBuffer &buffer, const CHAR_INFO *cells, COORD cellsSize, COORD cellsOrigin,
                 SMALL_RECT &region);
-void ReadBlock(const ScreenBuffer &buffer, CHAR_INFO *cells, COORD cellsSize, COORD cellsOrigin,
+// A read of a region wholly off the screen copies nothing and returns false.
+bool ReadBlock(const ScreenBuffer &buffer, CHAR_INFO *cells, COORD cellsSize, COORD cellsOrigin,
                SMALL_RECT &region);
+// The empty region at a region's top left, as the console reports one:
+// Right one left of Left, Bottom one above Top.
+SMALL_RECT EmptyRegion(const SMALL_RECT &region);
 
 // Moves the scroll rectangle to the destination and fills what it uncovers,
 // all within the clip (the whole buffer when null). Overlap is safe.

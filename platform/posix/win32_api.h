@@ -22,6 +22,8 @@ STANDIN_API HANDLE GetStdHandle(DWORD which);
 STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                DWORD disposition, DWORD flags, HANDLE templateFile);
 STANDIN_API BOOL CloseHandle(HANDLE handle);
+STANDIN_API BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, LPOVERLAPPED overlapped);
+STANDIN_API BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written, LPOVERLAPPED overlapped);
 STANDIN_API void GetStartupInfoA(LPSTARTUPINFOA info);
 STANDIN_API LPSTR GetCommandLineA(void);
 STANDIN_API HMODULE GetModuleHandleA(LPCSTR name);

@@ -52,6 +52,7 @@ typedef long long (*FARPROC)(void);
 #define CONSOLE_TEXTMODE_BUFFER 1u
 
 #define ERROR_SUCCESS 0u
+#define ERROR_INVALID_FUNCTION 1u
 #define ERROR_FILE_NOT_FOUND 2u
 #define ERROR_PATH_NOT_FOUND 3u
 #define ERROR_ACCESS_DENIED 5u
@@ -196,6 +197,8 @@ typedef struct _MOUSE_EVENT_RECORD {
     DWORD dwEventFlags;
 } MOUSE_EVENT_RECORD;
 
+#define MOUSE_MOVED 0x0001u
+
 typedef struct _WINDOW_BUFFER_SIZE_RECORD {
     COORD dwSize;
 } WINDOW_BUFFER_SIZE_RECORD;
@@ -241,6 +244,7 @@ typedef struct _STARTUPINFOA {
 } STARTUPINFOA, *LPSTARTUPINFOA;
 
 typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 
 static_assert(sizeof(CHAR_INFO) == 4, "CHAR_INFO is 4 bytes on Windows");
 static_assert(sizeof(KEY_EVENT_RECORD) == 16, "KEY_EVENT_RECORD is 16 bytes on Windows");

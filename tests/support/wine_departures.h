@@ -13,6 +13,9 @@ enum class WineDeparture {
     ScrollSourceOutsideBuffer,
     ScrollNulFill,
     LimitsNotChecked,
+    ActiveBufferKeptWhenClosed,
+    MouseMovesNotMerged,
+    CtrlCEndsWithExitCodeZero,
 };
 
 inline const char *WineDepartureReason(WineDeparture departure) {
@@ -35,6 +38,15 @@ inline const char *WineDepartureReason(WineDeparture departure) {
                "a space in the buffer's own attributes";
     case WineDeparture::LimitsNotChecked:
         return "Wine accepts any SetConsoleMode bits and a buffer side of 32767; Windows refuses them with 87";
+    case WineDeparture::ActiveBufferKeptWhenClosed:
+        return "Wine keeps a closed active screen buffer active; Windows makes the buffer active before it "
+               "active again";
+    case WineDeparture::MouseMovesNotMerged:
+        return "Wine queues every mouse move written; Windows merges a move written alone into a move "
+               "queued last";
+    case WineDeparture::CtrlCEndsWithExitCodeZero:
+        return "Wine 8's default Ctrl+C handling ends the process with exit code 0; Windows ends it with "
+               "STATUS_CONTROL_C_EXIT (later Wine does too)";
     }
     return "";
 }
