@@ -1,6 +1,7 @@
 # What `cmake --install` puts where: the header, the library (on Windows with
-# its import libraries and def file), the program, and the CMake package and
-# pkg-config file through which other projects find the library.
+# its import libraries and def file), the program, the licence and the texts
+# for callers, and the CMake package and pkg-config file through which other
+# projects find the library.
 include(CMakePackageConfigHelpers)
 
 set(VELMORIN_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/velmorin)
@@ -15,7 +16,12 @@ if(WIN32)
   install(FILES $<TARGET_FILE:velmorin> DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${VELMORIN_OUT}/libvelmorin.dll.a ${VELMORIN_OUT}/velmorin.lib ${VELMORIN_OUT}/VELMORIN.def
           DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt DESTINATION .)
+  # The release archive is this folder: its texts lie at the top.
+  install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/CHANGELOG.md
+          DESTINATION .)
+  install(FILES ${CMAKE_SOURCE_DIR}/doc/README-archive.txt DESTINATION . RENAME README.txt)
+  install(FILES ${CMAKE_SOURCE_DIR}/examples/c/capitalise.c ${CMAKE_SOURCE_DIR}/examples/cpp/capitalise.cpp
+          DESTINATION examples)
   set(VELMORIN_INSTALLED_LIBRARY ${CMAKE_INSTALL_BINDIR}/VELMORIN.DLL)
   set(VELMORIN_INSTALLED_GNU_IMPLIB ${CMAKE_INSTALL_LIBDIR}/libvelmorin.dll.a)
   set(VELMORIN_INSTALLED_MS_IMPLIB ${CMAKE_INSTALL_LIBDIR}/velmorin.lib)
@@ -24,7 +30,9 @@ else()
   # The stand-in goes with the library: it is the string allocator callers
   # use, and the library cannot load without it.
   install(TARGETS velmorin winstandin LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/CHANGELOG.md
+                ${CMAKE_SOURCE_DIR}/README.md
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
   set(VELMORIN_INSTALLED_LIBRARY
       ${CMAKE_INSTALL_LIBDIR}/libvelmorin.so.${PROJECT_VERSION})
   set(VELMORIN_INSTALLED_STANDIN

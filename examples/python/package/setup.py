@@ -1,0 +1,21 @@
+# The wheel holds a native library, so it is tagged for one platform (and
+# any Python 3, as the module itself is pure Python over ctypes). The
+# platform tag comes from make_wheel.py for a Windows library built here.
+import os
+
+from setuptools import setup
+from wheel.bdist_wheel import bdist_wheel
+
+
+class PlatformWheel(bdist_wheel):
+    def finalize_options(self):
+        if os.environ.get("VELMORIN_WHEEL_PLATFORM"):
+            self.plat_name = os.environ["VELMORIN_WHEEL_PLATFORM"]
+        super().finalize_options()
+        self.root_is_pure = False
+
+    def get_tag(self):
+        return "py3", "none", super().get_tag()[2]
+
+
+setup(cmdclass={"bdist_wheel": PlatformWheel})
