@@ -3,8 +3,15 @@
 # platform tag comes from make_wheel.py for a Windows library built here.
 import os
 
-from setuptools import setup
+from setuptools import Distribution, setup
 from wheel.bdist_wheel import bdist_wheel
+
+
+class NativeDistribution(Distribution):
+    """Installed as a platform's package: the module beside its library."""
+
+    def has_ext_modules(self):
+        return True
 
 
 class PlatformWheel(bdist_wheel):
@@ -12,10 +19,9 @@ class PlatformWheel(bdist_wheel):
         if os.environ.get("VELMORIN_WHEEL_PLATFORM"):
             self.plat_name = os.environ["VELMORIN_WHEEL_PLATFORM"]
         super().finalize_options()
-        self.root_is_pure = False
 
     def get_tag(self):
         return "py3", "none", super().get_tag()[2]
 
 
-setup(cmdclass={"bdist_wheel": PlatformWheel})
+setup(distclass=NativeDistribution, cmdclass={"bdist_wheel": PlatformWheel})
