@@ -1,6 +1,7 @@
 # What `cmake --install` puts where: the header, the library (on Windows with
-# its import libraries and def file), the program, and the CMake package and
-# pkg-config file through which other projects find the library.
+# its import libraries and def file), the program, the licence and the texts
+# for callers, and the CMake package and pkg-config file through which other
+# projects find the library.
 include(CMakePackageConfigHelpers)
 
 set(VELMORIN_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/velmorin)
@@ -15,7 +16,12 @@ if(WIN32)
   install(FILES $<TARGET_FILE:velmorin> DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${VELMORIN_OUT}/libvelmorin.dll.a ${VELMORIN_OUT}/velmorin.lib ${VELMORIN_OUT}/VELMORIN.def
           DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt DESTINATION .)
+  # The release archive is this folder: its texts lie at the top.
+  install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/CHANGELOG.md
+          DESTINATION .)
+  install(FILES ${CMAKE_SOURCE_DIR}/doc/README-archive.txt DESTINATION . RENAME README.txt)
+  install(FILES ${CMAKE_SOURCE_DIR}/examples/c/capitalise.c ${CMAKE_SOURCE_DIR}/examples/cpp/capitalise.cpp
+          DESTINATION examples)
   set(VELMORIN_INSTALLED_LIBRARY ${CMAKE_INSTALL_BINDIR}/VELMORIN.DLL)
   set(VELMORIN_INSTALLED_GNU_IMPLIB ${CMAKE_INSTALL_LIBDIR}/libvelmorin.dll.a)
   set(VELMORIN_INSTALLED_MS_IMPLIB ${CMAKE_INSTALL_LIBDIR}/velmorin.lib)
@@ -24,7 +30,9 @@ else()
   # The stand-in goes with the library: it is the string allocator callers
   # use, and the library cannot load without it.
   install(TARGETS velmorin winstandin LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/CHANGELOG.md
+                ${CMAKE_SOURCE_DIR}/README.md
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
   set(VELMORIN_INSTALLED_LIBRARY
       ${CMAKE_INSTALL_LIBDIR}/libvelmorin.so.${PROJECT_VERSION})
   set(VELMORIN_INSTALLED_STANDIN
@@ -48,3 +56,21 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/velmorinConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/velmorinConfig.cmake ${CMAKE_BINARY_DIR}/velmorinConfigVersion.cmake
         DESTINATION ${VELMORIN_PACKAGE_DIR})
+
+# The Python package's wheel around this build's library, into out/:
+# `cmake --build --preset P --target wheel`. Debian's own Python has the
+# build tools (python3-build); another one first on PATH may not.
+find_program(VELMORIN_WHEEL_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(WIN32)
+  set(wheel_target $<IF:$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>,win32,win64>)
+  set(wheel_libraries velmorin)
+else()
+  set(wheel_target linux)
+  set(wheel_libraries velmorin winstandin)
+endif()
+add_custom_target(wheel
+    COMMAND ${VELMORIN_WHEEL_PYTHON} ${CMAKE_SOURCE_DIR}/examples/python/make_wheel.py --out-dir ${VELMORIN_OUT}
+            --target ${wheel_target} --dest ${VELMORIN_OUT} --python ${VELMORIN_WHEEL_PYTHON}
+    DEPENDS ${wheel_libraries}
+    COMMENT "Building the wheel of the Python package velmorin"
+    VERBATIM)

@@ -11,7 +11,7 @@ case "$preset" in
     *) echo "usage: $0 [linux|win64|win32]" >&2; exit 2;;
 esac
 
-bash scripts/setup.sh >&2
+bash scripts/setup.sh "$preset" >&2
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target demo >&2
 

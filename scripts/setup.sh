@@ -1,29 +1,52 @@
 #!/usr/bin/env bash
-# Installs what the project needs on a Debian 12 machine, idempotently:
-# compilers and test libraries, clang with libFuzzer for the fuzz targets,
-# Valgrind, MinGW-w64 for both Windows targets, Wine for both word sizes, and
-# a way for this kernel to run 32-bit programs; LLVM's dlltool and linker for
-# the import library Microsoft's linker reads.
+# Installs what the named presets need on a Debian 12 machine, idempotently,
+# and nothing more. Every preset: compilers, CMake, test and benchmark
+# libraries, clang with libFuzzer, Valgrind, tmux, and the tools that build and
+# run the callers' examples (Mono, Free Pascal, Python's wheel tools). The
+# Windows presets also: MinGW-w64 for both targets, LLVM's dlltool and linker
+# for the import library Microsoft's linker reads, Wine for both word sizes
+# with the i386 architecture, and a way for this kernel to run 32-bit programs.
+# usage: scripts/setup.sh [preset...]      (default: every preset)
 set -euo pipefail
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 
+presets=("$@")
+[ "${#presets[@]}" -gt 0 ] || presets=(linux win64)
+windows=0
+for p in "${presets[@]}"; do
+    case "$p" in
+        win32|win64) windows=1;;
+        linux|linux-asan|linux-tsan|fuzz|bench) ;;
+        *) echo "setup: unknown preset $p" >&2; exit 2;;
+    esac
+done
+
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep "install ok installed" >/dev/null; }
 
 want=(cmake ninja-build g++ python3 tmux valgrind googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-      g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-      wine wine64 wine32:i386 qemu-user-static
-      pkg-config llvm lld)
+      pkg-config mono-mcs mono-runtime fp-compiler python3-build python3-setuptools python3-wheel python3-venv)
+if [ "$windows" = 1 ]; then
+    want+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+           wine wine64 wine32:i386 qemu-user-static llvm lld unzip)
+fi
 
-if ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then
+if [ "$windows" = 1 ] && ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then
+    echo "setup: adding the i386 architecture, for 32-bit Wine"
     $SUDO dpkg --add-architecture i386
     updated_arch=1
 fi
 for p in "${want[@]}"; do have "$p" || need+=("$p"); done
 if [ "${#need[@]}" -gt 0 ] || [ -n "${updated_arch:-}" ]; then
-    echo "setup: installing ${need[*]} (a few minutes on a new machine)"
+    echo "setup: installing ${#need[@]} packages: ${need[*]}"
+    if [ "$windows" = 1 ]; then
+        echo "setup: this takes about 5 to 10 minutes on a new machine (Wine and MinGW-w64 are large)"
+    else
+        echo "setup: this takes about 2 to 4 minutes on a new machine"
+    fi
+    echo "setup: reading the package index"
     # A mirror caught mid-sync serves an index of the wrong size; a later try
     # usually gets a whole one.
     for try in 1 2 3; do
@@ -47,10 +70,12 @@ if [ "${#need[@]}" -gt 0 ] || [ -n "${updated_arch:-}" ]; then
     fi
 fi
 
+[ "${#need[@]}" -eq 0 ] || echo "setup: packages installed"
+
 # 32-bit Wine needs the kernel to run 32-bit ELF programs. Where it cannot
 # natively, register qemu-i386 with binfmt_misc.
 runs_ia32() { case "$(/lib/ld-linux.so.2 --version 2>/dev/null | head -1)" in ld.so*) return 0;; esac; return 1; }
-if ! runs_ia32; then
+if [ "$windows" = 1 ] && ! runs_ia32; then
     bm=/proc/sys/fs/binfmt_misc
     mountpoint -q "$bm" || $SUDO mount -t binfmt_misc binfmt_misc "$bm" || true
     if [ -e "$bm/qemu-i386" ]; then

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 presets=("$@")
 [ "${#presets[@]}" -gt 0 ] || presets=(linux linux-asan linux-tsan fuzz win64 win32)
 
-bash scripts/setup.sh
+bash scripts/setup.sh "${presets[@]}"
 
 uses_wine=0
 for p in "${presets[@]}"; do case "$p" in win*) uses_wine=1;; esac; done

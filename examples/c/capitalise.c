@@ -1,38 +1,27 @@
 /* Prints each argument with the first letter of every word capitalised by
- * VELMORIN, one a line; "dit is een zin." when there is none. */
+ * VELMORIN, one a line; "dit is een zin." when there is none.
+ * The same source builds on Windows and on Linux. */
 #include <stdio.h>
 #include <string.h>
 
-#include <velmorin.h>
+#include <velmorin.h> /* VELMORIN, and SysAllocStringByteLen & co. */
 
-#include "byte_strings.h"
+static int PrintCapitalised(const char *bytes) {
+    UINT length = (UINT)strlen(bytes);
+    /* The argument: a counted string from the system's allocator, in a
+     * variable whose address VELMORIN gets. Zero bytes make the empty
+     * string, which is the null pointer. */
+    VelmorinString text = length ? (VelmorinString)SysAllocStringByteLen(bytes, length) : NULL;
+    if (length && !text) return fputs("capitalise: out of memory\n", stderr), 1;
 
-/* A string's byte count is the 32-bit number in the four bytes before its
- * data; the empty string is a null pointer. */
-static unsigned StringLength(VelmorinString string) {
-    unsigned length = 0;
-    if (string) memcpy(&length, string - 4, 4);
-    return length;
-}
+    VelmorinString result = VELMORIN(&text); /* note the & */
+    SysFreeString((BSTR)text);               /* the argument is still ours */
+    if (length && !result) return fputs("capitalise: out of memory\n", stderr), 1;
 
-static int PrintCapitalised(const char *text) {
-    unsigned length = (unsigned)strlen(text);
-    VelmorinString argument = NewString(text, length);
-    if (length > 0 && !argument) {
-        fputs("capitalise: out of memory\n", stderr);
-        return 1;
-    }
-    /* VELMORIN reads the string the cell holds and returns a new one, which
-     * is ours to release; the argument stays ours as well. */
-    VelmorinString result = VELMORIN(&argument);
-    FreeString(argument);
-    if (length > 0 && !result) {
-        fputs("capitalise: out of memory\n", stderr);
-        return 1;
-    }
-    fwrite(result, 1, StringLength(result), stdout);
+    /* The count, not strlen: a result may hold zero bytes. */
+    fwrite(result, 1, SysStringByteLen((BSTR)result), stdout);
     putchar('\n');
-    FreeString(result);
+    SysFreeString((BSTR)result); /* the result is ours too */
     return 0;
 }
 

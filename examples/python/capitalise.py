@@ -1,58 +1,83 @@
 #!/usr/bin/env python3
-"""Prints each argument with the first letter of every word capitalised by
-VELMORIN, called from Python with ctypes on Linux.
-
-usage: capitalise.py [--library PATH/libvelmorin.so.1] TEXT...
+"""Prints each TEXT with the first letter of every word capitalised by
+VELMORIN, one a line, calling the library with ctypes: on Linux
+libvelmorin.so.1 (with the stand-in's string allocator, libwinstandin.so.1),
+on Windows VELMORIN.DLL (with oleaut32's). Without --library it takes the
+library of this source tree's build (build/linux/out, or build/win64/out or
+build/win32/out for the Python's word size), else the system's search path.
 """
 import argparse
 import ctypes
 import os
 import sys
 
+WINDOWS = sys.platform == "win32"
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def default_library():
+    if WINDOWS:
+        preset = "win64" if ctypes.sizeof(ctypes.c_void_p) == 8 else "win32"
+        name = "VELMORIN.DLL"
+    else:
+        preset, name = "linux", "libvelmorin.so.1"
+    built = os.path.join(HERE, "..", "..", "build", preset, "out", name)
+    return os.path.normpath(built) if os.path.exists(built) else name
+
 
 def load(library_path):
-    velmorin = ctypes.CDLL(library_path)
-    # libvelmorin loads the stand-in it links, whose allocator makes and
-    # releases every string that crosses the library; by its soname, ctypes
-    # gets the copy already loaded.
-    standin = ctypes.CDLL("libwinstandin.so.1")
-    standin.SysAllocStringByteLen.restype = ctypes.c_void_p
-    standin.SysAllocStringByteLen.argtypes = [ctypes.c_char_p, ctypes.c_uint32]
-    standin.SysFreeString.argtypes = [ctypes.c_void_p]
+    if WINDOWS:
+        # 32-bit: VELMORIN and oleaut32 are standard-call, which WinDLL
+        # calls; on 64-bit Windows WinDLL and CDLL are the same.
+        velmorin = ctypes.WinDLL(library_path)
+        allocator = ctypes.WinDLL("oleaut32")
+    else:
+        velmorin = ctypes.CDLL(library_path)
+        # libvelmorin loaded the stand-in it links; by its soname ctypes gets
+        # that same copy, whose allocator VELMORIN's strings come from.
+        allocator = ctypes.CDLL("libwinstandin.so.1")
+    allocator.SysAllocStringByteLen.restype = ctypes.c_void_p
+    allocator.SysAllocStringByteLen.argtypes = [ctypes.c_char_p, ctypes.c_uint]
+    allocator.SysStringByteLen.restype = ctypes.c_uint
+    allocator.SysStringByteLen.argtypes = [ctypes.c_void_p]
+    allocator.SysFreeString.argtypes = [ctypes.c_void_p]
     velmorin.VELMORIN.restype = ctypes.c_void_p
     velmorin.VELMORIN.argtypes = [ctypes.POINTER(ctypes.c_void_p)]
-    return velmorin, standin
+    return velmorin, allocator
 
 
-def capitalise(velmorin, standin, data):
+def capitalise(velmorin, allocator, data):
     """VELMORIN on bytes: the argument is a counted string in a cell, passed
     by reference; the result is a new string that the caller releases."""
-    cell = ctypes.c_void_p(standin.SysAllocStringByteLen(data, len(data)) if data else None)
-    if data and not cell.value:
+    if not data:
+        return b""  # the empty string is the null pointer; VELMORIN gives it back
+    cell = ctypes.c_void_p(allocator.SysAllocStringByteLen(data, len(data)))
+    if not cell.value:
         raise MemoryError("no memory for the argument")
     result = velmorin.VELMORIN(ctypes.byref(cell))
-    standin.SysFreeString(cell.value)
-    if data and not result:
-        raise MemoryError("no memory for the result")
+    allocator.SysFreeString(cell)
     if not result:
-        return b""
-    # The byte count is the 32-bit number just before the data.
-    count = ctypes.c_uint32.from_address(result - 4).value
-    text = ctypes.string_at(result, count)
-    standin.SysFreeString(result)
+        raise MemoryError("no memory for the result")
+    text = ctypes.string_at(result, allocator.SysStringByteLen(result))
+    allocator.SysFreeString(result)
     return text
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--library", default="libvelmorin.so.1",
-                        help="the library's path; by default the system's search path finds it")
-    parser.add_argument("text", nargs="*", default=["dit is een zin."])
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--library", default=default_library(),
+                        help="the library's path or file name (default: %(default)s)")
+    parser.add_argument("text", nargs="*", default=["dit is een zin."], help='default: "dit is een zin."')
     args = parser.parse_args()
-    velmorin, standin = load(args.library)
-    # The arguments' own bytes: VELMORIN knows no character set.
+    try:
+        velmorin, allocator = load(args.library)
+    except OSError as error:
+        parser.exit(1, f"capitalise.py: cannot load the library: {error}\n"
+                       "Build it (bash scripts/demo.sh, or cmake --preset linux && cmake --build --preset linux)"
+                       " or name it with --library.\n")
     for text in args.text:
-        sys.stdout.buffer.write(capitalise(velmorin, standin, os.fsencode(text)) + b"\n")
+        # The argument's own bytes: VELMORIN knows no character set.
+        sys.stdout.buffer.write(capitalise(velmorin, allocator, os.fsencode(text)) + b"\n")
     return 0
 
 

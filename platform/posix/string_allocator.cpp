@@ -1,5 +1,6 @@
-// SysAllocStringByteLen and SysFreeString for the stand-in: one allocator for
-// every module of the process, with the layout of the platform's own.
+// SysAllocStringByteLen, SysStringByteLen and SysFreeString for the stand-in:
+// one allocator for every module of the process, with the layout of the
+// platform's own.
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -43,4 +44,11 @@ STANDIN_API BSTR SysAllocStringByteLen(LPCSTR source, UINT length) {
 STANDIN_API void SysFreeString(BSTR string) {
     if (string == nullptr) return;
     std::free(reinterpret_cast<unsigned char *>(string) - kPrefix);
+}
+
+STANDIN_API UINT SysStringByteLen(BSTR string) {
+    if (string == nullptr) return 0;
+    std::uint32_t count;
+    std::memcpy(&count, reinterpret_cast<unsigned char *>(string) - kPrefix, kPrefix);
+    return count;
 }

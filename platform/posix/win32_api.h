@@ -9,6 +9,7 @@
 
 // oleaut32: the process-wide string allocator.
 STANDIN_API BSTR SysAllocStringByteLen(LPCSTR source, UINT length);
+STANDIN_API UINT SysStringByteLen(BSTR string);
 STANDIN_API void SysFreeString(BSTR string);
 
 // ole32
