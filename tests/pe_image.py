@@ -81,7 +81,7 @@ class PeImage:
     def resources(self):
         """{(type, name, language): bytes} for every resource."""
         rva, size = self.directories["resource"]
-        if not rva:
+        if not rva or not size:
             return {}
         found = {}
 
