@@ -36,27 +36,46 @@ def run(*command):
     return subprocess.run(command, check=True, stdout=subprocess.PIPE, text=True).stdout
 
 
-def functions_of(objdump, debug_file, image):
-    """{address: name} of every function in the code, from the debug file's
-    symbols: what the compiler marked a function, and global labels there
-    besides the linker's import thunks (one jump each, touching no stack)
-    and the constructor lists."""
+def symbols_of(objdump, debug_file, image):
+    """From the debug file's symbols: {address: name} of every function in
+    the code (what the compiler marked a function, and global labels there
+    besides the linker's import thunks, one jump each touching no stack, and
+    the constructor lists), and {name: address} of every symbol."""
     symbols = []
     for line in run(objdump, "-t", debug_file).splitlines():
         m = re.match(r"\[\s*\d+\]\(sec\s+(\d+)\)\(fl 0x\w+\)\(ty\s+(\w+)\)\(scl\s+(\d+)\) \(nx \d\) "
                      r"0x(\w+) (\S+)", line)
-        if m:
-            symbols.append((int(m.group(1)), m.group(2), int(m.group(3)), int(m.group(4), 16), m.group(5)))
+        if m and 1 <= int(m.group(1)) <= len(image.sections):
+            section = image.sections[int(m.group(1)) - 1]
+            symbols.append((section, m.group(2), int(m.group(3)), section.rva + int(m.group(4), 16), m.group(5)))
     imported = {name.split("__imp_", 1)[1] for _, _, _, _, name in symbols if name.startswith("__imp_")}
-    found = {}
-    for section, kind, storage, value, name in symbols:
-        if section < 1 or section > len(image.sections) or not image.sections[section - 1].flags & SECTION_EXECUTE:
-            continue
-        if name in imported or "TOR_LIST__" in name:
+    functions = {}
+    for section, kind, storage, address, name in symbols:
+        if not section.flags & SECTION_EXECUTE or name in imported or "TOR_LIST__" in name:
             continue
         if kind == "20" or (storage == 2 and not name.startswith(".")):
-            found[image.sections[section - 1].rva + value] = name
-    return found
+            functions[address] = name
+    return functions, {name: address for _, _, _, address, name in symbols}
+
+
+def guard_uses(objdump, path, functions, fail, guard_addresses):
+    """(functions that call the guard's failure routine, functions that read
+    the guard), from the disassembly of the stripped file."""
+    base = int(re.search(r"ImageBase\s+([0-9a-fA-F]+)", run(objdump, "-p", path)).group(1), 16)
+    starts = sorted(functions)
+    callers, readers = set(), set()
+    for line in run(objdump, "-d", path).splitlines():
+        m = re.match(r"\s*([0-9a-f]+):\s", line)
+        if not m:
+            continue
+        at = int(m.group(1), 16) - base
+        owner = functions[max((s for s in starts if s <= at), default=starts[0])]
+        addresses = {int(a, 16) - base for a in re.findall(r"0x([0-9a-f]+)", line.split("\t", 2)[-1])}
+        if fail is not None and re.search(r"\bcall\b", line) and fail in addresses:
+            callers.add(owner)
+        if addresses & guard_addresses:
+            readers.add(owner)
+    return sorted(callers), sorted(readers)
 
 
 def export_failures(objdump, path):
@@ -118,26 +137,16 @@ def properties(objdump, path):
         debug = PeImage(debug_file)
         p["debug file crc"] = file_crc(debug_file)
         p["debug build ids"] = debug.codeview_ids()
-        functions = functions_of(objdump, debug_file, debug)
-        by_name = {name: address for address, name in functions.items()}
+        functions, symbols = symbols_of(objdump, debug_file, debug)
         prefix = "" if p["x64"] else "_"
         p["entry name"] = functions.get(image.entry_rva)
         p["uncovered functions"] = sorted(name for address, name in functions.items()
                                           if not any(b <= address < e for b, e, _ in runtime_functions))
-        fail = by_name.get(prefix + "__stack_chk_fail")
+        fail = symbols.get(prefix + "__stack_chk_fail")
         p["guard routine"] = fail is not None
-        # Calls to the failure routine: each is a protected frame's check.
-        base = int(re.search(r"ImageBase\s+([0-9a-fA-F]+)", run(objdump, "-p", path)).group(1), 16)
-        callers = []
-        if fail is not None:
-            target = f"{base + fail:x}"
-            starts = sorted(functions)
-            for line in run(objdump, "-d", path).splitlines():
-                m = re.match(r"\s*([0-9a-f]+):.*\bcall\s+0x0*([0-9a-f]+)", line)
-                if m and m.group(2) == target:
-                    at = int(m.group(1), 16) - base
-                    callers.append(functions[max(s for s in starts if s <= at)])
-        p["protected functions"] = sorted(set(callers))
+        # The guard read directly (i686) or through its pointer (x86-64).
+        guard = {symbols[n] for n in (prefix + "__stack_chk_guard", ".refptr.__stack_chk_guard") if n in symbols}
+        p["protected functions"], p["guard readers"] = guard_uses(objdump, path, functions, fail, guard)
     return p
 
 
@@ -203,8 +212,8 @@ def failures_of(p, version, entry_prefix):
         failures.append(f"entry point is {p['entry name']}, want {entry}")
     if not p["guard routine"] or not p["protected functions"]:
         failures.append("no frame checks the stack guard")
-    if any(entry in name for name in p["protected functions"]):
-        failures.append(f"the entry point checks the stack guard, which it runs before seeding")
+    if any(entry in name for name in p["guard readers"]):
+        failures.append("the entry point reads the stack guard, which it runs before seeding")
     return failures
 
 
