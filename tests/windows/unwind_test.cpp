@@ -31,7 +31,8 @@ AllocFunction realAlloc;
 
 bool InLibrary(DWORD64 address) {
     auto base = reinterpret_cast<const unsigned char *>(walk.library);
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + reinterpret_cast<const IMAGE_DOS_HEADER *>(base)->e_lfanew);
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
     return address >= reinterpret_cast<DWORD64>(base) &&
            address < reinterpret_cast<DWORD64>(base) + nt->OptionalHeader.SizeOfImage;
 }
@@ -116,7 +117,8 @@ int main() {
         std::printf("FAIL: cannot load %s (error %lu)\n", LibraryPath().c_str(), GetLastError());
         return 1;
     }
-    auto velmorin = reinterpret_cast<VelmorinFunction>(reinterpret_cast<void *>(GetProcAddress(walk.library, "VELMORIN")));
+    auto velmorin =
+        reinterpret_cast<VelmorinFunction>(reinterpret_cast<void *>(GetProcAddress(walk.library, "VELMORIN")));
     if (!velmorin || !HookLibraryImport(walk.library)) {
         std::printf("FAIL: no VELMORIN export, or no import of SysAllocStringByteLen to hook\n");
         return 1;
