@@ -2,12 +2,19 @@
 #
 # Windows: freestanding PE files. No C or C++ run-time start-up and no
 # run-time DLLs; the entry points are the system's own functions, and the
-# imports come from the system DLLs alone.
+# imports come from the system DLLs alone. They still carry what hosts,
+# debuggers and installers read: unwind data, the loader's safety flags, a
+# version resource, stack protection and separate debug files.
 # Linux: ordinary ELF files on the stand-in library, with hidden symbols so
 # that each module keeps its own copy of the run-time's state.
 
-set(VELMORIN_CODE_FLAGS -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-    -fno-threadsafe-statics -Wall -Wextra)
+set(VELMORIN_CODE_FLAGS -fno-exceptions -fno-rtti -fno-threadsafe-statics -Wall -Wextra)
+# The x86-64 Windows ABI wants a function-table entry for every frame, or no
+# exception, debugger or profiler in the host process can walk through ours;
+# there the tables are the system's own (.pdata/.xdata), needing no run-time.
+if(NOT (WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8))
+  list(APPEND VELMORIN_CODE_FLAGS -fno-asynchronous-unwind-tables)
+endif()
 
 if(WIN32)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -21,18 +28,90 @@ if(WIN32)
     set(VELMORIN_DEF ${CMAKE_SOURCE_DIR}/library/velmorin64.def)
   endif()
   set(VELMORIN_SYSTEM_LIBS oleaut32 ole32 user32 kernel32 gcc)
+
+  # What both PE files declare to the loader: relocatable, non-executable
+  # data, Windows Vista (6.0) as the oldest system; on x86-64 a 64-bit ASLR
+  # range, on i686 no structured exception handlers (the code registers none,
+  # so there is no table of them to check). The build id and debug link tie
+  # each stripped file to its debug file.
+  set(VELMORIN_PE_LINK_OPTIONS -Wl,--dynamicbase -Wl,--nxcompat -Wl,--build-id
+      -Wl,--major-os-version,6 -Wl,--minor-os-version,0
+      -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    list(APPEND VELMORIN_PE_LINK_OPTIONS -Wl,--high-entropy-va)
+  else()
+    list(APPEND VELMORIN_PE_LINK_OPTIONS -Wl,--no-seh)
+  endif()
+  # Stack buffers guarded as Microsoft's compiler does by default, against
+  # the deliverables' own guard (runtime/stack_guard.cpp); debug information
+  # with the build's folders left out of it, so that any two builds of one
+  # commit give the same bytes.
+  set(VELMORIN_PE_CODE_FLAGS -ffreestanding -fstack-protector-strong -g -gno-record-gcc-switches
+      -ffile-prefix-map=${CMAKE_SOURCE_DIR}=velmorin -ffile-prefix-map=${CMAKE_BINARY_DIR}=velmorin-build)
 endif()
+
+# The version resource of a Windows deliverable, and for a program its
+# manifest, compiled with the MinGW resource compiler and linked in.
+function(velmorin_version_resource target)
+  get_target_property(type ${target} TYPE)
+  set(VELMORIN_RC_TARGET ${target})
+  if(type STREQUAL "EXECUTABLE")
+    set(VELMORIN_RC_FILETYPE "0x1  // VFT_APP")
+    set(VELMORIN_RC_DESCRIPTION "velmorin demonstration program")
+    # 1 and 24: the manifest a process is created with (RT_MANIFEST).
+    set(VELMORIN_RC_MANIFEST "1 24 \"${CMAKE_SOURCE_DIR}/resources/program.manifest\"")
+  else()
+    set(VELMORIN_RC_FILETYPE "0x2  // VFT_DLL")
+    set(VELMORIN_RC_DESCRIPTION "velmorin library: capitalises the first letter of every word")
+    set(VELMORIN_RC_MANIFEST "")
+  endif()
+  set(dir ${CMAKE_BINARY_DIR}/resources)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/version.rc.in ${dir}/${target}.rc.in @ONLY)
+  file(GENERATE OUTPUT ${dir}/${target}.rc INPUT ${dir}/${target}.rc.in)
+  add_custom_command(
+    OUTPUT ${dir}/${target}.res.o
+    COMMAND ${CMAKE_RC_COMPILER} --input-format=rc --output-format=coff -i ${dir}/${target}.rc
+            -o ${dir}/${target}.res.o
+    DEPENDS ${dir}/${target}.rc ${CMAKE_SOURCE_DIR}/resources/program.manifest
+    COMMENT "Version resource of ${target}")
+  target_sources(${target} PRIVATE ${dir}/${target}.res.o)
+endfunction()
+
+# The debug information of a Windows deliverable moved into FILE.debug beside
+# it, linked to it by the build id and a debug link; the file itself stripped.
+# objcopy would stamp the rewritten files with the time of day, unlike the
+# linker; the epoch keeps the stamp the linker left.
+function(velmorin_separate_debug_info target)
+  set(file $<TARGET_FILE:${target}>)
+  set(objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${objcopy} --only-keep-debug ${file} ${file}.debug
+    COMMAND ${objcopy} --strip-all --add-gnu-debuglink=${file}.debug ${file}
+    COMMENT "Separate debug information of ${target}")
+endfunction()
 
 # Compile options and link rules for one deliverable.
 function(velmorin_deliverable target entry)
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(${target} PRIVATE ${VELMORIN_CODE_FLAGS})
   if(WIN32)
-    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/runtime/freestanding.cpp)
-    target_compile_options(${target} PRIVATE -ffreestanding -fno-stack-protector)
-    target_link_options(${target} PRIVATE -nostdlib -s -Wl,-e,${entry} -Wl,--fatal-warnings
-                        -Wl,--no-insert-timestamp)
+    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/runtime/freestanding.cpp
+                                     ${CMAKE_SOURCE_DIR}/runtime/stack_guard.cpp)
+    target_compile_options(${target} PRIVATE ${VELMORIN_PE_CODE_FLAGS})
+    target_compile_definitions(${target} PRIVATE VELMORIN_OWN_STACK_GUARD)
+    target_link_options(${target} PRIVATE -nostdlib -Wl,-e,${entry} -Wl,--fatal-warnings
+                        -Wl,--no-insert-timestamp ${VELMORIN_PE_LINK_OPTIONS})
+    # A library carries the Windows (GUI) subsystem, as Microsoft's linker
+    # gives it; a program says console.
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      target_link_options(${target} PRIVATE -Wl,--subsystem,console:6.0 -Wl,--tsaware)
+    else()
+      target_link_options(${target} PRIVATE -Wl,--subsystem,windows:6.0)
+    endif()
     target_link_libraries(${target} PRIVATE ${VELMORIN_SYSTEM_LIBS})
+    velmorin_version_resource(${target})
+    velmorin_separate_debug_info(${target})
   else()
     set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden
                                                VISIBILITY_INLINES_HIDDEN ON)

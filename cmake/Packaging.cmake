@@ -11,5 +11,27 @@ if(WIN32)
     set(CPACK_SYSTEM_NAME win32)
   endif()
   set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+
+  # Beside each archive, NAME-symbols.zip with the debug files of its
+  # binaries, for reading crash dumps from the field; both archives rewritten
+  # so that they hold nothing of when or where they were built: one time for
+  # every entry, the commit's (or SOURCE_DATE_EPOCH).
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(epoch $ENV{SOURCE_DATE_EPOCH})
+  else()
+    execute_process(COMMAND git -C ${CMAKE_SOURCE_DIR} log -1 --format=%ct
+                    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE git_failed)
+    if(git_failed OR NOT epoch MATCHES "^[0-9]+$")
+      set(epoch 315532800)  # 1980-01-01, the earliest time a zip entry holds
+    endif()
+  endif()
+  set(CPACK_VELMORIN_EPOCH ${epoch})
+  set(CPACK_VELMORIN_PYTHON ${Python3_EXECUTABLE})
+  set(CPACK_VELMORIN_ZIP_SCRIPT ${CMAKE_SOURCE_DIR}/cmake/reproducible_zip.py)
+  set(CPACK_VELMORIN_SYMBOLS
+      "${CMAKE_INSTALL_BINDIR}/VELMORIN.DLL.debug=${VELMORIN_OUT}/VELMORIN.DLL.debug"
+      "${CMAKE_INSTALL_BINDIR}/demo.exe.debug=${VELMORIN_OUT}/demo.exe.debug")
+  set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/ReleaseArchives.cmake)
   include(CPack)
 endif()

@@ -21,7 +21,9 @@ void SetUpConsole() {
     Console.standardInput = GetStdHandle(STD_INPUT_HANDLE);
     Console.standardOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     // Keys are read from the console even when standard input is redirected.
-    Console.consoleInput = CreateFileA("CONIN$", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Sharing writing too: the process's own standard input is open for both.
+    Console.consoleInput = CreateFileA("CONIN$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
     DWORD mode;
     if (GetConsoleMode(Console.standardOutput, &mode)) Console.screen = Console.standardOutput;
     SetConsoleMode(Console.screen, ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT);

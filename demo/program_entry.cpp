@@ -4,9 +4,11 @@
 #include "demo/command_line.h"
 #include "demo/console.h"
 #include "demo/main_sequence.h"
+#include "runtime/stack_guard.h"
 #include "runtime/startup.h"
 
-extern "C" DECLSPEC_NORETURN void WINAPI ProgramEntry() {
+extern "C" DECLSPEC_NORETURN UNPROTECTED_FRAME void WINAPI ProgramEntry() {
+    SeedStackGuard();
     SetUpConsole();
     Startup.startReason = 1;
 

@@ -3,6 +3,7 @@
 #include "library/library_entry.h"
 
 #include "library/thread_records.h"
+#include "runtime/stack_guard.h"
 #include "runtime/startup.h"
 
 namespace {
@@ -20,7 +21,8 @@ bool AttachProcess() {
 
 }  // namespace
 
-extern "C" BOOL WINAPI LibraryEntry(HINSTANCE, DWORD reason, LPVOID) {
+extern "C" UNPROTECTED_FRAME BOOL WINAPI LibraryEntry(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) SeedStackGuard();
     OleInitialize(nullptr);
     if (reason == DLL_PROCESS_ATTACH && !AttachProcess()) return Startup.attachResult;
 

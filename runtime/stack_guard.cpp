@@ -1,0 +1,69 @@
+// The stack guard of the Windows deliverables, which link no C run-time: the
+// value protected frames compare on return, its seeding per process, and the
+// routine that ends the process when a frame finds its copy overwritten.
+#include "runtime/stack_guard.h"
+
+#include <cstdint>
+
+#include "platform/windows.h"
+
+namespace {
+
+// What the guard holds until it is seeded. An attacker who knows it gains
+// nothing once the entry point has run.
+constexpr std::uintptr_t kUnseededGuard = static_cast<std::uintptr_t>(0x5A17C0DE9E3779B9ull);
+
+bool seeded = false;
+
+// A bijective mix, so that values which differ in a few bits give guards that
+// differ in about half of them.
+std::uint64_t Mix(std::uint64_t value) {
+    value ^= value >> 30;
+    value *= 0xBF58476D1CE4E5B9ull;
+    value ^= value >> 27;
+    value *= 0x94D049BB133111EBull;
+    value ^= value >> 31;
+    return value;
+}
+
+}  // namespace
+
+extern "C" {
+
+// The compiler's name for the guard; protected frames read it through it.
+std::uintptr_t __stack_chk_guard = kUnseededGuard;
+
+// Reached from a frame whose copy of the guard no longer matches: the stack
+// is not to be trusted, so no handler of the process may run. Ends the
+// process at once, with a fast fail where the system has one (no handler,
+// straight to error reporting), and by terminating it otherwise; both leave
+// the status of a stack buffer overrun.
+[[noreturn]] UNPROTECTED_FRAME void __stack_chk_fail() {
+    constexpr DWORD kFastFailAvailable = 23;    // PF_FASTFAIL_AVAILABLE
+    constexpr unsigned kStackCookieFailure = 2;  // FAST_FAIL_STACK_COOKIE_CHECK_FAILURE
+    if (IsProcessorFeaturePresent(kFastFailAvailable)) __asm__ volatile("int $0x29" : : "c"(kStackCookieFailure));
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(0xC0000409));  // STATUS_STACK_BUFFER_OVERRUN
+    __builtin_trap();
+}
+
+}  // extern "C"
+
+UNPROTECTED_FRAME void SeedStackGuard() {
+    if (seeded) return;
+    seeded = true;
+    // Time to the tick and to the counter's resolution, the process and
+    // thread, and where ASLR placed this stack and this module.
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    std::uint64_t value = Mix(static_cast<std::uint64_t>(counter.QuadPart));
+    value = Mix(value ^ ((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime));
+    value = Mix(value ^ ((static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) | GetCurrentThreadId()));
+    value = Mix(value ^ reinterpret_cast<std::uintptr_t>(&counter));
+    value = Mix(value ^ reinterpret_cast<std::uintptr_t>(&__stack_chk_guard));
+    // A 32-bit guard keeps what the upper half of the mix holds too.
+    auto guard = static_cast<std::uintptr_t>(sizeof(std::uintptr_t) == 4 ? value ^ (value >> 32) : value);
+    if (guard == kUnseededGuard || guard == 0) guard = ~kUnseededGuard;
+    __stack_chk_guard = guard;
+}
