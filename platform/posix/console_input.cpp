@@ -24,10 +24,23 @@ DWORD CopyOut(const std::deque<INPUT_RECORD> &queue, PINPUT_RECORD records, DWOR
 
 namespace standin {
 
-void QueueInput(const INPUT_RECORD *records, std::size_t count) {
+std::uint64_t QueueInput(const INPUT_RECORD *records, std::size_t count) {
     LockedConsole c;
+    std::uint64_t first = c.console.queued;
     c.console.input.insert(c.console.input.end(), records, records + count);
+    c.console.queued += count;
     c.console.inputArrived.notify_all();
+    return first;
+}
+
+std::uint64_t InputHead() {
+    LockedConsole c;
+    return c.console.queued - c.console.input.size();
+}
+
+bool InputQueued() {
+    LockedConsole c;
+    return !c.console.input.empty();
 }
 
 int TerminalInputFd() { return TheConsole().terminal.keyboard; }
@@ -78,6 +91,7 @@ STANDIN_API BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *records, D
     if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
     if (written == nullptr || (records == nullptr && length > 0)) return Fail(ERROR_NOACCESS);
     c.console.input.insert(c.console.input.end(), records, records + length);
+    c.console.queued += length;
     c.console.inputArrived.notify_all();
     *written = length;
     return TRUE;
