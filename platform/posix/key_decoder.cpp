@@ -80,7 +80,7 @@ private:
         }
         Emit(s);
         if (modifiers != 0) return;
-        if ((c >= 0x20 && c < 0x7F) || c == '\r') Typed(std::string(1, static_cast<char>(c)));
+        if ((c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n') Typed(std::string(1, static_cast<char>(c)));
         if (c == 0x7F || c == 0x08) Typed("");
     }
 

@@ -32,7 +32,9 @@ struct TerminalReplies {
 // UTF-8); an empty text is Backspace, which takes back the character before
 // it. Keys that type no text (control characters, Esc, Alt with a key, the
 // cursor, editing and function keys, sequences of any kind) have no entry:
-// given back, they would make a shell end, signal, edit or recall.
+// given back, they would make a shell end, signal, edit or recall. A line
+// feed counts as Enter: it is what Enter became in text typed while the
+// terminal was still in its line mode.
 struct TypedText {
     std::size_t record;  // in out: the record of the key's press
     std::string text;

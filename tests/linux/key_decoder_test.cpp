@@ -411,7 +411,7 @@ TEST(KeyDecoder, OnlyKeysThatTypeTextGiveTextBack) {
         {"A\xf0\x9f\x98\x80\xc3\xa9", P, {"A", "\xf0\x9f\x98\x80", "\xc3\xa9"}},
         {"\xe9", P, {"\xe9"}},  // a Latin-1 terminal's byte, as it came
         {"a\x7f\x08", P, {"a", "", ""}},
-        {"\x04\x03\x1a\t\n\x1b", P, {}},               // Ctrl+D, Ctrl+C, Ctrl+Z, Tab, Ctrl+J, Esc
+        {"\x04\x03\x1a\t\n\x1b", P, {"\n"}},           // Ctrl+D, Ctrl+C, Ctrl+Z, Tab, a line feed (Enter), Esc
         {"\x1b[A\x1bOP\x1b[3~\x1b" "b", P, {}},        // Up, F1, Delete, Alt+b
         {"\x1b[99;99;99zq", P, {"q"}},                 // an unknown sequence, then a letter
         {"\x1b[?62;c\x1b[?0u", P, {}},                 // the terminal's answers
