@@ -183,6 +183,19 @@ def test_only_the_text_left_unread_goes_back_to_the_terminal(work):
     else:
         print("note: the kernel refuses TIOCSTI, so unread keys cannot go back", file=sys.stderr)
     stop()
+    if not pushing_allowed:
+        return
+    # Keys the program read are its own: only those behind them go back.
+    log = os.path.join(work, "read.log")
+    start("%s read %s; stty raw -echo; timeout --foreground 3 dd bs=1 count=2 2>/dev/null > %s"
+          % (PROBE, log, after))
+    check(wait_for(lambda: "ready" in read(log)), "the reading probe got ready")
+    tmux("send-keys", "-t", "0", "abqzz")
+    check(wait_for(pane_ended), "the reading probe and the reader after it ended")
+    with open(after, "rb") as f:
+        given_back = f.read()
+    check(given_back == b"zz", "only the keys left unread came back: %r" % given_back)
+    stop()
 
 
 class ProtocolTerminal:

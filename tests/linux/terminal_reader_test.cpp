@@ -207,8 +207,7 @@ TEST_F(TerminalReaderTest, AnswersSlowerThanTheProtocolWaitAreSwallowedWhenLeavi
     std::vector<INPUT_RECORD> left;
     reader.Leave(left);
     slowTerminal.join();
-    std::vector<INPUT_RECORD> after = Pump(reader);
-    EXPECT_EQ(Presses(left) + Presses(after), "x") << "the answers are no keys";
+    EXPECT_EQ(Presses(left), "x") << "the answers are no keys; the key after them is kept";
     pollfd p{program_, POLLIN, 0};
     EXPECT_EQ(poll(&p, 1, 100), 0) << "the answers were left for the next program to read";
 }
