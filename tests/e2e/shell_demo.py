@@ -153,8 +153,8 @@ def test_text_typed_ahead_reaches_the_shell_byte_for_byte(shell):
 
 def test_the_key_ending_the_wait_never_acts_on_the_shell():
     # Ctrl+D would end the shell, Esc eat the next command's first letter,
-    # Up bring back the last command line.
-    for name, key in (("ctrl-d", "C-d"), ("esc", "Escape"), ("up", "Up")):
+    # Up bring back the last command line; Ctrl+Z is a key, not a suspension.
+    for name, key in (("ctrl-d", "C-d"), ("esc", "Escape"), ("up", "Up"), ("ctrl-z", "C-z")):
         with tempfile.TemporaryDirectory() as work:
             shell = Shell(work)
             try:
@@ -164,8 +164,9 @@ def test_the_key_ending_the_wait_never_acts_on_the_shell():
                 wait_for(lambda: not shell.running())
                 time.sleep(0.3)
                 check(shell.alive(), f"{name}: the shell ended")
-                shell.line(f"echo {name} > {name}")
-                check(shell.result(name, 5) == f"{name}\n".encode(), f"{name}: the next command was changed")
+                shell.line(f"echo {name} $(jobs | wc -l) > {name}")
+                check(shell.result(name, 5) == f"{name} 0\n".encode(),
+                      f"{name}: the next command was changed, or a job was left: {shell.result(name)!r}")
             finally:
                 shell.close()
 
