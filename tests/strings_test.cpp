@@ -54,7 +54,7 @@ TEST_F(StringTest, EmptyStringIsNullAndNeverTouchesTheAllocator) {
     EXPECT_EQ(ca::Releases(), 0u);
 }
 
-TEST_F(StringTest, OversizedRequestsFailWithoutCallingTheAllocator) {
+TEST_F(StringTest, OversizedRequestsFailWithoutCallingTheAllocatorAndTheLargestIsAsked) {
     for (std::uint32_t count : {0x80000000u, 0x80000001u, 0xFFFFFFFFu}) {
         const std::string row = " [" + (testing::Message() << (count)).GetString() + "]";
         Allocation a = AllocString(count);
@@ -65,6 +65,11 @@ TEST_F(StringTest, OversizedRequestsFailWithoutCallingTheAllocator) {
     }
     EXPECT_EQ(ca::Requests(), 0u);
     EXPECT_EQ(error_probe::Calls(), 0u) << "AllocString raises nothing itself";
+    // The largest count there is still goes to the allocator (made to fail
+    // here, as 2 GiB may well be had).
+    ca::FailAll(true);
+    EXPECT_EQ(AllocString(0x7FFFFFFFu).error, kErrorOutOfMemory);
+    EXPECT_EQ(ca::Requests(), 1u) << "a count of 0x7FFFFFFF is refused without asking";
 }
 
 TEST_F(StringTest, FailedAllocationGivesTheEmptyStringAndError7) {

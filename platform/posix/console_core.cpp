@@ -20,7 +20,7 @@ constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
 // a plain file handle when redirected, null when the descriptor is closed.
 HANDLE StandardHandle(ConsoleCore &console, int fd, HandleKind consoleKind) {
     if (fcntl(fd, F_GETFD) < 0) return nullptr;
-    if (!isatty(fd)) return AddHandle(console, HandleEntry{HandleKind::File, kReadWrite, nullptr});
+    if (!isatty(fd) || !console.terminal.console) return AddHandle(console, HandleEntry{HandleKind::File, kReadWrite, nullptr});
     if (consoleKind == HandleKind::Input) return AddHandle(console, HandleEntry{HandleKind::Input, kReadWrite, nullptr});
     return AddHandle(console, HandleEntry{HandleKind::Screen, kReadWrite, console.active});
 }

@@ -51,6 +51,9 @@ struct ConsoleCore {
     TerminalMirror mirror;
     DWORD inputMode = 0;
     std::deque<INPUT_RECORD> input;
+    // Records ever appended to input, which only loses records at its head:
+    // the head's number is queued - input.size().
+    std::uint64_t queued = 0;
 };
 
 // The console, set up on first use. Hold its lock for any access.

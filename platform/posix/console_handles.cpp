@@ -45,6 +45,9 @@ STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTR
         output = side == GENERIC_WRITE;
         if (!input && !output) return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
     }
+    // A process without a controlling terminal has no console, as a Windows
+    // process started without one.
+    if ((input || output) && !c.console.terminal.console) return SetLastError(ERROR_INVALID_HANDLE), INVALID_HANDLE_VALUE;
     if (input) return AddHandle(c.console, HandleEntry{HandleKind::Input, access, nullptr});
     if (output) return AddHandle(c.console, HandleEntry{HandleKind::Screen, access, c.console.active});
     if (Named(name, "NUL")) return AddHandle(c.console, HandleEntry{HandleKind::Null, access, nullptr});

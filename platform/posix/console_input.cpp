@@ -36,10 +36,23 @@ DWORD CopyOut(const std::deque<INPUT_RECORD> &queue, PINPUT_RECORD records, DWOR
 
 namespace standin {
 
-void QueueInput(const INPUT_RECORD *records, std::size_t count) {
+std::uint64_t QueueInput(const INPUT_RECORD *records, std::size_t count) {
     LockedConsole c;
+    std::uint64_t first = c.console.queued;
     c.console.input.insert(c.console.input.end(), records, records + count);
+    c.console.queued += count;
     c.console.inputArrived.notify_all();
+    return first;
+}
+
+std::uint64_t InputHead() {
+    LockedConsole c;
+    return c.console.queued - c.console.input.size();
+}
+
+bool InputQueued() {
+    LockedConsole c;
+    return !c.console.input.empty();
 }
 
 int TerminalInputFd() { return TheConsole().terminal.keyboard; }
@@ -102,8 +115,10 @@ STANDIN_API BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *records, D
             for (DWORD i = 0; i < length; ++i) {
                 if (processed && IsCtrlC(records[i]))
                     interrupted = interrupted || records[i].Event.KeyEvent.bKeyDown;
-                else
+                else {
                     queue.push_back(records[i]);
+                    ++c.console.queued;
+                }
             }
         }
         c.console.inputArrived.notify_all();

@@ -4,13 +4,19 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/posix/win32_types.h"
 
 namespace standin {
 
-// Appends records to the console input buffer, as typed.
-void QueueInput(const INPUT_RECORD *records, std::size_t count);
+// Appends records to the console input buffer, as typed. Returns the number
+// of the first: records are numbered in the order they were ever appended.
+std::uint64_t QueueInput(const INPUT_RECORD *records, std::size_t count);
+// The number of the record at the head: every record numbered lower has
+// been taken out of the input buffer.
+std::uint64_t InputHead();
+bool InputQueued();
 // The terminal's keyboard side, in raw mode while the console is in use; -1 when none.
 int TerminalInputFd();
 // The console's input mode, as last set with SetConsoleMode.

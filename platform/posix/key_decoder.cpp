@@ -22,9 +22,15 @@ public:
 
     // Decodes what starts at b; returns the bytes used, 0 if it may be incomplete.
     std::size_t Step(const unsigned char *b, std::size_t n, bool final) {
+        typed_ = false;
+        text_.clear();
         if (b[0] == kEsc) return Escape(b, n, final);
         return Character(b, n, final, 0);
     }
+
+    // Whether the last step typed text, and which (empty: Backspace).
+    bool typed() const { return typed_; }
+    const std::string &text() const { return text_; }
 
 private:
     std::size_t Character(const unsigned char *b, std::size_t n, bool final, unsigned modifiers) {
@@ -39,6 +45,7 @@ private:
         s.character = ConsoleCharFromCodePoint(codePoint);
         s.modifiers = modifiers;
         Emit(s);
+        if (modifiers == 0 && codePoint >= 0xA0) Typed(std::string(b, b + used));
         return used;
     }
 
@@ -72,6 +79,14 @@ private:
             if (shifted) s.modifiers |= kModShift;
         }
         Emit(s);
+        if (modifiers != 0) return;
+        if ((c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n') Typed(std::string(1, static_cast<char>(c)));
+        if (c == 0x7F || c == 0x08) Typed("");
+    }
+
+    void Typed(std::string text) {
+        typed_ = true;
+        text_ = std::move(text);
     }
 
     std::size_t Escape(const unsigned char *b, std::size_t n, bool final) {
@@ -241,6 +256,28 @@ private:
         if (text != 0) c = ConsoleCharFromCodePoint(text);
         s.character = c;
         Emit(s);
+        if (s.kind == StrokeKind::Release || (s.modifiers & (kModCtrl | kModAlt | kModSuper | kModHyper | kModMeta)))
+            return;
+        if (code == 13) Typed("\r");
+        else if (code == 8 || code == 127) Typed("");
+        else if (text >= 0xA0 || (text >= 0x20 && text < 0x7F)) Typed(Utf8(text));
+    }
+
+    static std::string Utf8(std::uint32_t cp) {
+        std::string out;
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | cp >> 6);
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | cp >> 12);
+        } else {
+            out += static_cast<char>(0xF0 | cp >> 18);
+            out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+        }
+        if (cp >= 0x800) out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        if (cp >= 0x80) out += static_cast<char>(0x80 | (cp & 0x3F));
+        return out;
     }
 
     static unsigned char TextCharacter(unsigned char code, std::uint32_t shiftedCode, unsigned modifiers,
@@ -267,18 +304,36 @@ private:
     KeyReports reports_;
     std::vector<INPUT_RECORD> &out_;
     TerminalReplies *replies_;
+    bool typed_ = false;
+    std::string text_;
 };
+
+// The press among a key's records: the last key-down, after any modifiers'.
+bool PressRecord(const std::vector<INPUT_RECORD> &out, std::size_t first, std::size_t &press) {
+    for (std::size_t i = out.size(); i > first; --i) {
+        const INPUT_RECORD &r = out[i - 1];
+        if (r.EventType == KEY_EVENT && r.Event.KeyEvent.bKeyDown) {
+            press = i - 1;
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
 std::size_t DecodeKeys(const unsigned char *bytes, std::size_t count, bool final, KeyReports reports,
-                       std::vector<INPUT_RECORD> &out, TerminalReplies *replies) {
+                       std::vector<INPUT_RECORD> &out, TerminalReplies *replies, std::vector<TypedText> *typed) {
     Decoder decoder(reports, out, replies);
     std::size_t used = 0;
     while (used < count) {
+        std::size_t first = out.size();
         std::size_t step = decoder.Step(bytes + used, count - used, final);
         if (step == 0) break;
         used += step;
+        std::size_t press;
+        if (typed != nullptr && decoder.typed() && PressRecord(out, first, press))
+            typed->push_back(TypedText{press, decoder.text()});
     }
     return used;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "platform/posix/escape_sequence.h"
@@ -25,6 +26,20 @@ struct TerminalReplies {
     bool deviceAttributes = false;  // CSI ? ... c, which every terminal sends when asked
 };
 
+// A key that typed text, for giving it back to the terminal's input when
+// nothing read it: text is the bytes the terminal sent for a character or
+// Enter, unchanged (for a keyboard protocol report, the text it carries, as
+// UTF-8); an empty text is Backspace, which takes back the character before
+// it. Keys that type no text (control characters, Esc, Alt with a key, the
+// cursor, editing and function keys, sequences of any kind) have no entry:
+// given back, they would make a shell end, signal, edit or recall. A line
+// feed counts as Enter: it is what Enter became in text typed while the
+// terminal was still in its line mode.
+struct TypedText {
+    std::size_t record;  // in out: the record of the key's press
+    std::string text;
+};
+
 // Decodes keys from the start of bytes and appends their records to out.
 // Returns how many bytes it consumed. A sequence that may still be incomplete
 // at the end is left unconsumed unless final is set; with final set, every
@@ -33,6 +48,7 @@ struct TerminalReplies {
 // well-formed sequence naming no known key becomes a key with no name, so
 // every key pressed at the terminal counts as a key press.
 std::size_t DecodeKeys(const unsigned char *bytes, std::size_t count, bool final, KeyReports reports,
-                       std::vector<INPUT_RECORD> &out, TerminalReplies *replies = nullptr);
+                       std::vector<INPUT_RECORD> &out, TerminalReplies *replies = nullptr,
+                       std::vector<TypedText> *typed = nullptr);
 
 }  // namespace standin

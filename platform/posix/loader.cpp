@@ -1,7 +1,8 @@
 // Loader notifications for the stand-in: one at a time, under the loader
 // lock, like the system loader's. Each program's thread start glue reports
 // its threads, so every thread started after a library was loaded gets its
-// thread attach before its own code runs and its thread detach at its end.
+// thread attach before its own code runs and its thread detach at its end;
+// any other thread that set a thread-local value gets its detach too.
 #include "platform/posix/loader.h"
 
 #include <dlfcn.h>
@@ -39,7 +40,8 @@ Loader &TheLoader() {
     static Loader *loader = [] {
         auto *l = new Loader;
         pthread_key_create(&l->detachKey, [](void *) {
-            // A thread that left through pthread_exit still gets its detach.
+            // A thread that left through pthread_exit still gets its detach,
+            // and so does one the program's thread start never saw.
             NotifyThreads(DLL_THREAD_DETACH);
         });
         return l;
@@ -59,6 +61,11 @@ void NotifyThreads(DWORD reason) {
 }
 
 }  // namespace
+
+void standin::ThreadNeedsDetach() {
+    pthread_key_t key = TheLoader().detachKey;
+    if (pthread_getspecific(key) == nullptr) pthread_setspecific(key, reinterpret_cast<void *>(1));
+}
 
 void StandinThreadStarted() {
     NotifyThreads(DLL_THREAD_ATTACH);

@@ -20,3 +20,11 @@ __attribute__((visibility("default"))) void StandinDetachLibrary(LibraryEntryFun
 __attribute__((visibility("default"))) void StandinThreadStarted(void);
 __attribute__((visibility("default"))) void StandinThreadEnding(void);
 }
+
+namespace standin {
+// The calling thread keeps something of a library's (a thread-local value),
+// so it gets its thread detach when it ends, however it was started: also a
+// thread of a host program (a plain C program, Python) that the program-side
+// thread start never saw.
+void ThreadNeedsDetach();
+}  // namespace standin

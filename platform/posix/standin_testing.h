@@ -13,4 +13,8 @@ __attribute__((visibility("default"))) std::int64_t StandinLiveGlobalBlocks(void
 __attribute__((visibility("default"))) void StandinFailGlobalAlloc(bool fail);
 // Thread attach and detach notifications delivered so far, in the whole process.
 __attribute__((visibility("default"))) std::int64_t StandinThreadNotifications(std::uint32_t reason);
+// Gives the process a console without a terminal, whatever terminal it has:
+// keys come only from WriteConsoleInputA and nothing is drawn. Call before
+// the console's first use; the shipped programs never call it.
+__attribute__((visibility("default"))) void StandinUseHeadlessConsole(void);
 }

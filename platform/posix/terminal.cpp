@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,6 +13,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/posix/standin_testing.h"
 
 namespace standin {
 namespace {
@@ -38,7 +41,13 @@ volatile sig_atomic_t keyboardOnLength = 0;
 volatile sig_atomic_t keyboardOffLength = 0;
 volatile sig_atomic_t keyboardModeIn = 0;
 
-const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+bool headlessWanted = false;
+
+// Every signal whose default action ends the process and that can be caught;
+// the real-time signals are added at run time.
+const int kEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,   SIGSEGV, SIGBUS, SIGFPE,  SIGILL,
+                              SIGABRT, SIGUSR1, SIGUSR2, SIGALRM,   SIGPIPE, SIGXCPU, SIGXFSZ, SIGVTALRM,
+                              SIGPROF, SIGSYS,  SIGTRAP, SIGSTKFLT, SIGIO,   SIGPWR};
 
 void WriteAll(int fd, const char *bytes, std::size_t count) {
     while (count > 0) {
@@ -131,23 +140,46 @@ void InstallIfDefault(int signal, void (*handler)(int), int flags) {
 
 void RestoreAtExit() { RestoreTerminal(); }
 
+// Descriptors 0, 1 and 2 are the process's standard streams, even while
+// closed: a descriptor of ours that landed there would be taken for one.
+int OwnDescriptor(int fd) {
+    if (fd < 0 || fd > STDERR_FILENO) return fd;
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    close(fd);
+    return moved;
+}
+
+bool SameTerminal(int fd, int terminal) {
+    struct stat a {}, b {};
+    return isatty(fd) && fstat(fd, &a) == 0 && fstat(terminal, &b) == 0 && a.st_rdev == b.st_rdev;
+}
+
 }  // namespace
 
 TerminalFds AttachTerminal(bool signalKeys) {
     TerminalFds fds;
-    if (isatty(STDOUT_FILENO)) fds.display = STDOUT_FILENO;
-    else if (isatty(STDERR_FILENO)) fds.display = STDERR_FILENO;
-    if (isatty(STDIN_FILENO)) fds.keyboard = STDIN_FILENO;
-    else if (fds.display >= 0) fds.keyboard = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (headlessWanted) {
+        fds.console = true;
+        return fds;
+    }
+    // Opening it fails exactly when the process has no controlling terminal.
+    int controlling = OwnDescriptor(open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (controlling < 0) return fds;
+    fds.console = true;
+    if (SameTerminal(STDOUT_FILENO, controlling)) fds.display = STDOUT_FILENO;
+    else if (SameTerminal(STDERR_FILENO, controlling)) fds.display = STDERR_FILENO;
+    else fds.display = controlling;
+    fds.keyboard = SameTerminal(STDIN_FILENO, controlling) ? STDIN_FILENO : controlling;
+    if (fds.display != controlling && fds.keyboard != controlling) close(controlling);
     displayFd = fds.display;
     keyboardFd = fds.keyboard;
-    if (fds.display < 0 && fds.keyboard < 0) return fds;
 
     std::atexit(RestoreAtExit);
     for (int signal : kEndingSignals) InstallIfDefault(signal, OnEndingSignal, SA_RESETHAND);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) InstallIfDefault(signal, OnEndingSignal, SA_RESETHAND);
     InstallIfDefault(SIGTSTP, OnStop, 0);
     InstallIfDefault(SIGCONT, OnContinue, 0);
-    if (fds.display >= 0) InstallIfDefault(SIGWINCH, OnResize, SA_RESTART);
+    InstallIfDefault(SIGWINCH, OnResize, SA_RESTART);
 
     if (fds.keyboard >= 0 && tcgetattr(fds.keyboard, &saved) == 0) {
         raw = saved;
@@ -214,3 +246,5 @@ bool TakeRedraw() { return continued.exchange(false); }
 bool TerminalDisturbed() { return resized.load() || continued.load(); }
 
 }  // namespace standin
+
+void StandinUseHeadlessConsole(void) { standin::headlessWanted = true; }

@@ -7,15 +7,20 @@
 
 namespace standin {
 
+// The console is the controlling terminal, whichever standard streams are
+// redirected. Without one the process has no console, unless a test asked
+// for a console without a terminal (StandinUseHeadlessConsole).
 struct TerminalFds {
-    int display = -1;   // standard output, else standard error, when a terminal
-    int keyboard = -1;  // standard input when a terminal, else the controlling terminal
+    bool console = false;  // the process has a console at all
+    int display = -1;      // standard output, else standard error, when the terminal; else our own descriptor
+    int keyboard = -1;     // standard input when the terminal, else our own descriptor on it
 };
 
 // Finds the terminal, puts its keyboard side in raw mode without echo (with
 // the interrupt keys on or off), and arranges for the restore at exit and on
 // the signals that end or stop the process. Called once per process.
 TerminalFds AttachTerminal(bool signalKeys);
+
 bool TerminalSize(int fd, int &columns, int &rows);
 // The interrupt, quit and suspend keys: on, or delivered as plain bytes.
 void SetSignalKeys(bool on);

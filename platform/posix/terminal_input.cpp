@@ -1,7 +1,7 @@
 // The console input's reading loop: keys typed at the terminal go into the
 // console input buffer whenever the input functions look, Ctrl+C interrupts
-// while processed input is on, and at exit the keys nothing read go back to
-// the terminal's own input, for whatever reads the terminal next.
+// while processed input is on, and at exit the text typed ahead that nothing
+// read goes back to the terminal's own input, for whatever reads it next.
 #include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -12,11 +12,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "platform/posix/console_internal.h"
-#include "platform/posix/key_encoder.h"
 #include "platform/posix/terminal.h"
 #include "platform/posix/terminal_reader.h"
 #include "platform/posix/win32_api.h"
@@ -39,13 +39,37 @@ TerminalReader::Millis MonotonicMillis() {
     return static_cast<Millis>(now.tv_sec) * 1000 + static_cast<Millis>(now.tv_nsec) / 1000000;
 }
 
+// How long an input function waits for the terminal when nothing is queued:
+// a program that polls for keys then sleeps between looks instead of
+// spinning, and a key still reaches it at once.
+constexpr int kIdleWaitMs = 5;
+
+// Keys typed as text, by the number of their press in the console input, in
+// the order typed; dropped once read, and given back at exit otherwise.
+struct QueuedText {
+    std::uint64_t record;
+    std::string text;
+};
+std::deque<QueuedText> typedAhead;
+
 bool IsCtrlC(const INPUT_RECORD &r) { return r.EventType == KEY_EVENT && r.Event.KeyEvent.uChar.AsciiChar == 0x03; }
 
-// Takes the Ctrl+C records out; true when one of them was a press.
-bool TakeCtrlC(std::vector<INPUT_RECORD> &records) {
-    bool pressed = std::any_of(records.begin(), records.end(),
-                               [](const INPUT_RECORD &r) { return IsCtrlC(r) && r.Event.KeyEvent.bKeyDown; });
-    records.erase(std::remove_if(records.begin(), records.end(), IsCtrlC), records.end());
+// Takes the Ctrl+C records out, keeping the typed text's record numbers
+// right; true when one of them was a press.
+bool TakeCtrlC(std::vector<INPUT_RECORD> &records, std::vector<TypedText> &typed) {
+    bool pressed = false;
+    std::vector<std::size_t> newIndex(records.size());
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        newIndex[i] = kept;
+        if (IsCtrlC(records[i])) {
+            pressed = pressed || records[i].Event.KeyEvent.bKeyDown;
+            continue;
+        }
+        records[kept++] = records[i];
+    }
+    records.resize(kept);
+    for (TypedText &t : typed) t.record = newIndex[t.record];
     return pressed;
 }
 
@@ -60,35 +84,37 @@ void Interrupt(int fd) {
         raise(SIGINT);
 }
 
-std::vector<INPUT_RECORD> UnreadInput() {
-    std::vector<INPUT_RECORD> records;
-    HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    if (input == INVALID_HANDLE_VALUE) return records;
-    DWORD count = 0;
-    if (GetNumberOfConsoleInputEvents(input, &count) && count > 0) {
-        records.resize(count);
-        DWORD read = 0;
-        if (!PeekConsoleInputA(input, records.data(), count, &read)) read = 0;
-        records.resize(read);
+void AppendTyped(std::string &out, const std::string &text) {
+    if (!text.empty()) {
+        out += text;
+        return;
     }
-    CloseHandle(input);
-    return records;
+    // Backspace: the last character goes, all of its UTF-8 bytes.
+    while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xC0) == 0x80) out.pop_back();
+    if (!out.empty()) out.pop_back();
 }
 
-// At exit: the keyboard as it was found, and the keys that were typed but
-// never read pushed back into the terminal's input, oldest first, in the
-// encoding any program expects. Pushing input needs TIOCSTI, which a kernel
-// may refuse (dev.tty.legacy_tiocsti = 0); the keys are then lost, as they
-// would be without this.
+// At exit: the keyboard as it was found, and what the person typed ahead
+// that nothing read pushed back into the terminal's input, oldest first.
+// Only text goes back, byte for byte as the terminal sent it, with Enter,
+// and Backspace applied to it; never a key the shell would take as an
+// order: Ctrl with a key (Ctrl+D would end it), Esc, Alt with a key, the
+// cursor, editing and function keys, or any other sequence (a history
+// recall, an edit, an answer from the terminal). The key that ended a
+// program's wait for a key counts as typed ahead. Pushing input needs
+// TIOCSTI, which a kernel may refuse (dev.tty.legacy_tiocsti = 0); the text
+// is then lost, as it would be without this.
 void GiveBackUnreadKeys() {
     while (busy.exchange(true)) sched_yield();
     std::vector<INPUT_RECORD> late;
-    reader->Leave(late);
+    std::vector<TypedText> lateText;
+    reader->Leave(late, &lateText);
     SetKeyboardMode("", "");
-    if (InputMode() & ENABLE_PROCESSED_INPUT) TakeCtrlC(late);
-    std::vector<INPUT_RECORD> unread = UnreadInput();
-    std::string bytes = EncodeKeys(unread.data(), unread.size()) + EncodeKeys(late.data(), late.size());
+    std::uint64_t head = InputHead();
+    std::string bytes;
+    for (const QueuedText &t : typedAhead)
+        if (t.record >= head) AppendTyped(bytes, t.text);
+    for (const TypedText &t : lateText) AppendTyped(bytes, t.text);
     for (char c : bytes)
         if (ioctl(reader->fd(), TIOCSTI, &c) != 0) break;
 }
@@ -109,14 +135,24 @@ void PumpTerminalInput() {
         std::atexit(GiveBackUnreadKeys);
     }
     std::vector<INPUT_RECORD> records;
-    reader->Pump(records);
+    std::vector<TypedText> typed;
+    reader->Pump(records, &typed);
+    if (records.empty() && !InputQueued()) {
+        reader->Wait(kIdleWaitMs);
+        reader->Pump(records, &typed);
+    }
     if (!protocolIsKeyboardMode && reader->protocol() == TerminalReader::Protocol::On) {
         // A stop or an ending signal switches it off too; a continue back on.
         SetKeyboardMode(TerminalReader::kProtocolOn, TerminalReader::kProtocolOff);
         protocolIsKeyboardMode = true;
     }
-    bool interrupt = (InputMode() & ENABLE_PROCESSED_INPUT) && TakeCtrlC(records);
-    if (!records.empty()) QueueInput(records.data(), records.size());
+    bool interrupt = (InputMode() & ENABLE_PROCESSED_INPUT) && TakeCtrlC(records, typed);
+    if (!records.empty()) {
+        std::uint64_t first = QueueInput(records.data(), records.size());
+        std::uint64_t head = InputHead();
+        while (!typedAhead.empty() && typedAhead.front().record < head) typedAhead.pop_front();
+        for (TypedText &t : typed) typedAhead.push_back(QueuedText{first + t.record, std::move(t.text)});
+    }
     busy = false;
     if (interrupt) Interrupt(reader->fd());
 }

@@ -59,13 +59,13 @@ bool TerminalReader::Read(int timeoutMs) {
     return got;
 }
 
-void TerminalReader::Decode(bool final, std::vector<INPUT_RECORD> &out) {
+void TerminalReader::Decode(bool final, std::vector<INPUT_RECORD> &out, std::vector<TypedText> *typed) {
     if (pending_.empty()) return;
     KeyReports reports = protocol_ == Protocol::On && (flags_ & 2) ? KeyReports::PressesAndReleases
                                                                   : KeyReports::PressesOnly;
     TerminalReplies replies;
     std::size_t used = DecodeKeys(reinterpret_cast<const unsigned char *>(pending_.data()), pending_.size(), final,
-                                  reports, out, &replies);
+                                  reports, out, &replies, typed);
     pending_.erase(0, used);
     Answered(replies);
 }
@@ -89,24 +89,31 @@ void TerminalReader::Answered(const TerminalReplies &replies) {
     }
 }
 
-void TerminalReader::Pump(std::vector<INPUT_RECORD> &out) {
+void TerminalReader::Pump(std::vector<INPUT_RECORD> &out, std::vector<TypedText> *typed) {
     if (protocol_ == Protocol::NotAsked) {
         protocol_ = Protocol::Asked;
         Ask("\x1b[?u\x1b[c");
     }
     Read(0);
     bool waitedEnough = clock_() - lastArrival_ >= kEscWait;
-    Decode(hungUp_ || waitedEnough, out);
+    Decode(hungUp_ || waitedEnough, out, typed);
     if (protocol_ == Protocol::Asked && clock_() - askedAt_ >= kReplyWait) protocol_ = Protocol::Off;
 }
 
-void TerminalReader::Leave(std::vector<INPUT_RECORD> &out) {
+void TerminalReader::Wait(int timeoutMs) {
+    if (hungUp_ || !pending_.empty()) return;
+    pollfd p{fd_, POLLIN, 0};
+    while (poll(&p, 1, timeoutMs) < 0 && errno == EINTR) {
+    }
+}
+
+void TerminalReader::Leave(std::vector<INPUT_RECORD> &out, std::vector<TypedText> *typed) {
     leaving_ = true;
     while (owed_ > 0 && !hungUp_) {
         Millis now = clock_();
-        if (now - askedAt_ >= kReplyWait) break;
-        if (!Read(static_cast<int>(askedAt_ + kReplyWait - now))) break;
-        Decode(false, out);
+        if (now - askedAt_ >= kReplyWaitAtExit) break;
+        if (!Read(static_cast<int>(askedAt_ + kReplyWaitAtExit - now))) break;
+        Decode(false, out, typed);
     }
     if (protocol_ == Protocol::On) {
         ssize_t ignored = write(fd_, kProtocolOff, std::strlen(kProtocolOff));
@@ -114,7 +121,7 @@ void TerminalReader::Leave(std::vector<INPUT_RECORD> &out) {
     }
     protocol_ = Protocol::Off;
     Read(0);
-    Decode(true, out);
+    Decode(true, out, typed);
 }
 
 }  // namespace standin

@@ -20,8 +20,14 @@ public:
     // Bytes left waiting this long after the last arrival are what they are:
     // an Esc alone is the Esc key, not the start of a sequence.
     static constexpr Millis kEscWait = 40;
-    // A terminal that has not answered a question by then never will.
+    // A terminal that has not answered a question by then is taken not to
+    // know the keyboard protocol: the program goes on without it.
     static constexpr Millis kReplyWait = 300;
+    // When the keyboard is handed back, answers still owed are waited for
+    // until this long after the question, so that a slow terminal's (one
+    // over a slow link) do not reach the next program's input; a terminal
+    // that never answers costs at most this at exit.
+    static constexpr Millis kReplyWaitAtExit = 1500;
     // Asked of the keyboard protocol: disambiguated keys (1), press, repeat
     // and release events (2), shifted keys (4), every key including modifiers
     // alone (8), and the text a key types (16).
@@ -36,14 +42,19 @@ public:
     TerminalReader(int fd, Clock clock) : fd_(fd), clock_(clock) {}
 
     // Asks about the protocol the first time, reads what the terminal has
-    // sent, decodes it and appends the records. Never waits.
-    void Pump(std::vector<INPUT_RECORD> &out);
+    // sent, decodes it and appends the records, and the text of the keys
+    // that typed text. Never waits.
+    void Pump(std::vector<INPUT_RECORD> &out, std::vector<TypedText> *typed = nullptr);
 
-    // Hands the keyboard back: waits, at most until kReplyWait after the last
-    // question, for answers still owed so that none is left for the next
-    // program to read; switches the protocol off; and appends the records of
-    // everything read and still waiting in the terminal.
-    void Leave(std::vector<INPUT_RECORD> &out);
+    // Waits at most timeoutMs for the terminal to send something; at once
+    // when bytes are already waiting to be decoded or the terminal is gone.
+    void Wait(int timeoutMs);
+
+    // Hands the keyboard back: waits, at most until kReplyWaitAtExit after
+    // the last question, for answers still owed so that none is left for the
+    // next program to read; switches the protocol off; and appends the
+    // records (and typed text) of everything read and still waiting.
+    void Leave(std::vector<INPUT_RECORD> &out, std::vector<TypedText> *typed = nullptr);
 
     Protocol protocol() const { return protocol_; }
     int fd() const { return fd_; }
@@ -51,7 +62,7 @@ public:
 private:
     void Ask(const std::string &questions);
     bool Read(int timeoutMs);
-    void Decode(bool final, std::vector<INPUT_RECORD> &out);
+    void Decode(bool final, std::vector<INPUT_RECORD> &out, std::vector<TypedText> *typed);
     void Answered(const TerminalReplies &replies);
 
     int fd_;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/posix/loader.h"
 #include "platform/posix/win32_api.h"
 
 namespace {
@@ -76,12 +77,16 @@ STANDIN_API LPVOID TlsGetValue(DWORD index) {
 }
 
 STANDIN_API BOOL TlsSetValue(DWORD index, LPVOID value) {
-    std::lock_guard<std::mutex> guard(slotLock);
-    if (!Valid(index)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+    {
+        std::lock_guard<std::mutex> guard(slotLock);
+        if (!Valid(index)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        values[index] = Value{slots[index].generation, value};
     }
-    values[index] = Value{slots[index].generation, value};
+    // Whatever the value points to is released at the thread's detach.
+    if (value != nullptr) standin::ThreadNeedsDetach();
     return TRUE;
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The native demo under hostile conditions: its terminal resized while it
-waits, signals that end it, no terminal at all, standard output closed, a
+waits, signals that end it, no controlling terminal, standard output closed, a
 terminal that answers no queries, and one whole run under Valgrind.
 
 usage: hostile_demo.py BUILD/out [--valgrind]
@@ -12,6 +12,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -32,7 +33,10 @@ def Pty(command, closed=()):
 
 
 def test_signals_while_waiting_give_the_terminal_back():
-    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+    # Every signal whose default action ends the process and that can be caught.
+    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGUSR1, signal.SIGUSR2, signal.SIGALRM,
+                   signal.SIGPIPE, signal.SIGXCPU, signal.SIGXFSZ, signal.SIGVTALRM, signal.SIGPROF,
+                   signal.SIGRTMIN, signal.SIGRTMAX):
         t = Pty([DEMO])
         check(t.read_until(SENTENCE, 10), f"{number.name}: the sentence never appeared")
         t.drain(0.3)
@@ -91,28 +95,37 @@ def test_a_terminal_that_answers_no_queries_costs_no_time():
     t.close()
 
 
-def test_no_terminal_at_all():
-    # No controlling terminal, no terminal on any descriptor: nothing is
-    # drawn, and the demo waits for a key as on a console nobody types at,
-    # until it is ended.
+def test_no_controlling_terminal_goes_straight_on():
+    # No controlling terminal: no console, as for a Windows process started
+    # without one. Nothing is drawn, no key is waited for, and the demo ends
+    # with 0 at once; also when its standard streams are on a terminal that
+    # is not its controlling terminal (setsid in an interactive shell).
     with tempfile.TemporaryDirectory() as work:
         out_path, err_path = os.path.join(work, "out"), os.path.join(work, "err")
-        with open(out_path, "wb") as out, open(err_path, "wb") as err:
-            child = subprocess.Popen([DEMO], stdin=subprocess.DEVNULL, stdout=out, stderr=err, cwd=OUT,
-                                     start_new_session=True)
-            time.sleep(1.0)
-            check(child.poll() is None, f"no terminal: ended on its own with {child.poll()}")
-            child.terminate()
-            try:
-                code = child.wait(10)
-            except subprocess.TimeoutExpired:
-                child.kill()
-                code = child.wait()
-        check(code == -signal.SIGTERM, f"no terminal: ended with {code}, not by SIGTERM")
-        check(os.path.getsize(out_path) == 0, "no terminal: bytes on standard output")
-        with open(err_path, "rb") as f:
-            err = f.read()
-        check(err == b"", f"no terminal: standard error got {err[:200]!r}")
+        master, slave = os.openpty()
+        before = termios.tcgetattr(slave)
+        for name, streams in (("files", None), ("a terminal", slave)):
+            with open(out_path, "wb") as out, open(err_path, "wb") as err:
+                child = subprocess.Popen([DEMO], stdin=streams if streams else subprocess.DEVNULL,
+                                         stdout=streams or out, stderr=streams or err, cwd=OUT,
+                                         start_new_session=True)
+                try:
+                    code = child.wait(10)
+                except subprocess.TimeoutExpired:
+                    child.kill()
+                    code = f"still waiting after 10 s ({child.wait()})"
+            check(code == 0, f"no controlling terminal, streams on {name}: ended with {code}, not 0")
+            check(os.path.getsize(out_path) == 0 and os.path.getsize(err_path) == 0,
+                  f"no controlling terminal, streams on {name}: bytes written to a file")
+        os.set_blocking(master, False)
+        try:
+            drawn = os.read(master, 65536)
+        except BlockingIOError:
+            drawn = b""
+        check(drawn == b"", f"no controlling terminal: drawn on a terminal that is not its own: {drawn[:80]!r}")
+        check(termios.tcgetattr(slave) == before, "no controlling terminal: that terminal's settings changed")
+        os.close(master)
+        os.close(slave)
 
 
 def test_resized_while_waiting():
@@ -183,7 +196,7 @@ def main():
     else:
         tests = [test_signals_while_waiting_give_the_terminal_back, test_a_hang_up_ends_the_wait,
                  test_closed_standard_output_draws_through_standard_error,
-                 test_a_terminal_that_answers_no_queries_costs_no_time, test_no_terminal_at_all,
+                 test_a_terminal_that_answers_no_queries_costs_no_time, test_no_controlling_terminal_goes_straight_on,
                  test_resized_while_waiting]
     return run_tests(tests)
 

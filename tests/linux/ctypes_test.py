@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Loads the built libvelmorin.so the way a Python user would, with ctypes,
-and calls VELMORIN with strings made by the stand-in's allocator.
+and calls VELMORIN with strings made by the stand-in's allocator, also from
+Python's own threads.
 
 usage: ctypes_test.py libwinstandin.so libvelmorin.so
 """
 import ctypes
 import sys
+import threading
 
 
 def main():
@@ -48,11 +50,35 @@ def main():
         if got != wanted:
             failures += 1
             print(f"FAIL: VELMORIN({given!r}) = {got!r}, want {wanted!r}")
+    # Python's own threads, which the stand-in's program-side thread start
+    # never sees: each gets error 7 (a string longer than any may be) and
+    # with it a thread record, which must go when the thread ends.
+    standin.StandinLiveGlobalBlocks.restype = ctypes.c_int64
+    too_long = (ctypes.c_uint32 * 2)(0x80000000, 0)
+    baseline = standin.StandinLiveGlobalBlocks()
+    recorded = []
+
+    def worker():
+        cell = ctypes.c_void_p(ctypes.addressof(too_long) + 4)
+        result = library.VELMORIN(ctypes.byref(cell))
+        recorded.append(result is None and standin.StandinLiveGlobalBlocks() > baseline)
+
+    for _ in range(10):
+        threads = [threading.Thread(target=worker) for _ in range(20)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+    left = standin.StandinLiveGlobalBlocks() - baseline
+    if recorded.count(True) != 200 or left != 0:
+        failures += 1
+        print(f"FAIL: 200 Python threads: {recorded.count(True)} got a thread record, {left} records left")
+
     exported = [name for name in ("LibraryEntry", "AssignString", "EmptyData") if hasattr(library, name)]
     if exported:
         failures += 1
         print(f"FAIL: the library exports more than VELMORIN: {exported}")
-    print(f"{len(cases) + 1 - failures} passed, {failures} failed")
+    print(f"{len(cases) + 2 - failures} passed, {failures} failed")
     return 1 if failures else 0
 
 

@@ -395,6 +395,47 @@ TEST(KeyDecoder, UnknownSequencesStillCountAsOneKey) {
     });
 }
 
+// What goes back to the shell for keys nothing read: the text, byte for
+// byte as typed, and nothing a shell takes as an order. A Backspace is an
+// entry with no text; the entry points at the key's own press.
+TEST(KeyDecoder, OnlyKeysThatTypeTextGiveTextBack) {
+    struct Case {
+        std::string bytes;
+        KeyReports reports;
+        std::vector<std::string> texts;
+    };
+    const auto P = KeyReports::PressesOnly;
+    const Case cases[] = {
+        {"ls \xe6\x97\xa5\xe6\x9c\xac*.txt\r", P,
+         {"l", "s", " ", "\xe6\x97\xa5", "\xe6\x9c\xac", "*", ".", "t", "x", "t", "\r"}},
+        {"A\xf0\x9f\x98\x80\xc3\xa9", P, {"A", "\xf0\x9f\x98\x80", "\xc3\xa9"}},
+        {"\xe9", P, {"\xe9"}},  // a Latin-1 terminal's byte, as it came
+        {"a\x7f\x08", P, {"a", "", ""}},
+        {"\x04\x03\x1a\t\n\x1b", P, {"\n"}},           // Ctrl+D, Ctrl+C, Ctrl+Z, Tab, a line feed (Enter), Esc
+        {"\x1b[A\x1bOP\x1b[3~\x1b" "b", P, {}},        // Up, F1, Delete, Alt+b
+        {"\x1b[99;99;99zq", P, {"q"}},                 // an unknown sequence, then a letter
+        {"\x1b[?62;c\x1b[?0u", P, {}},                 // the terminal's answers
+        {"\x1b[97;;97u\x1b[13u\x1b[127u\x1b[100;5u", P, {"a", "\r", ""}},  // protocol: a, Enter, Backspace, Ctrl+d
+        {"\x1b[97;1:1;97u\x1b[97;1:3u\x1b[26085;1:1;26085u", KeyReports::PressesAndReleases, {"a", "\xe6\x97\xa5"}},
+    };
+    for (const Case &c : cases) {
+        std::vector<INPUT_RECORD> out;
+        std::vector<standin::TypedText> typed;
+        DecodeKeys(reinterpret_cast<const unsigned char *>(c.bytes.data()), c.bytes.size(), true, c.reports, out,
+                   nullptr, &typed);
+        std::vector<std::string> texts;
+        for (const standin::TypedText &t : typed) {
+            texts.push_back(t.text);
+            ASSERT_LT(t.record, out.size()) << c.bytes;
+            const INPUT_RECORD &r = out[t.record];
+            EXPECT_TRUE(r.EventType == KEY_EVENT && r.Event.KeyEvent.bKeyDown &&
+                        r.Event.KeyEvent.wVirtualKeyCode != 0x10)
+                << "not the key's own press, for " << c.bytes;
+        }
+        EXPECT_EQ(texts, c.texts) << "for the bytes " << ::testing::PrintToString(c.bytes);
+    }
+}
+
 TEST(KeyDecoder, IncompleteSequencesWaitUnlessTheInputIsFinal) {
     struct Case {
         const char *name;

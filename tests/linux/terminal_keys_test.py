@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Keys typed at a real terminal (a tmux pane) reach a program on the stand-in
 as the console's key records; Ctrl+C follows the console input mode; and the
-key press a program leaves unread goes back to the terminal when it ends.
+text a program leaves unread goes back to the terminal when it ends.
 Then the same program under a terminal that has the keyboard protocol,
 played by this script over a pseudo-terminal.
 
@@ -162,23 +162,39 @@ def test_ctrl_c_interrupts_with_processed_input_on(work):
     stop()
 
 
-def test_the_unread_key_goes_back_to_the_terminal(work):
+def test_only_the_text_left_unread_goes_back_to_the_terminal(work):
     log = os.path.join(work, "wait.log")
     after = os.path.join(work, "after")
-    # Whatever reads the terminal after the probe gets the key it left unread.
+    # Whatever reads the terminal after the probe gets the text typed ahead,
+    # as typed, and not the key that would edit its line.
     start("%s wait %s; stty raw -echo; timeout --foreground 3 dd bs=1 count=6 2>/dev/null > %s"
           % (PROBE, log, after))
     check(wait_for(lambda: "ready" in read(log)), "the probe got ready")
-    tmux("send-keys", "-t", "0", "C-Left")
+    tmux("send-keys", "-t", "0", "C-Left", "\u00e9x")
     check(wait_for(pane_ended), "the probe and the reader after it ended")
     check(read(log).splitlines()[1:] == ["down vk=25 sc=4B ch=00 st=0108"],
           "KeyWaiting left Ctrl+Left at the head: %s" % read(log))
     with open("/proc/sys/dev/tty/legacy_tiocsti") as f:
         pushing_allowed = f.read().strip() != "0"
     if pushing_allowed:
-        check(read(after) == "\x1b[1;5D", "the key came back as the terminal sends it: %r" % read(after))
+        with open(after, "rb") as f:
+            given_back = f.read()
+        check(given_back == "\u00e9x".encode(), "the text came back as typed, alone: %r" % given_back)
     else:
         print("note: the kernel refuses TIOCSTI, so unread keys cannot go back", file=sys.stderr)
+    stop()
+    if not pushing_allowed:
+        return
+    # Keys the program read are its own: only those behind them go back.
+    log = os.path.join(work, "read.log")
+    start("%s read %s; stty raw -echo; timeout --foreground 3 dd bs=1 count=2 2>/dev/null > %s"
+          % (PROBE, log, after))
+    check(wait_for(lambda: "ready" in read(log)), "the reading probe got ready")
+    tmux("send-keys", "-t", "0", "abqzz")
+    check(wait_for(pane_ended), "the reading probe and the reader after it ended")
+    with open(after, "rb") as f:
+        given_back = f.read()
+    check(given_back == b"zz", "only the keys left unread came back: %r" % given_back)
     stop()
 
 
@@ -301,7 +317,7 @@ def main():
                  test_a_stop_hands_the_keyboard_back_until_continued]
         if have_tmux:
             tests += [test_typed_keys, test_ctrl_c_is_a_key_with_processed_input_off,
-                      test_ctrl_c_interrupts_with_processed_input_on, test_the_unread_key_goes_back_to_the_terminal]
+                      test_ctrl_c_interrupts_with_processed_input_on, test_only_the_text_left_unread_goes_back_to_the_terminal]
         for test in tests:
             print("--", test.__name__)
             try:

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/posix/terminal_reader.h"
@@ -187,9 +188,28 @@ TEST_F(TerminalReaderTest, LeavingASilentTerminalTakesNoLongerThanTheWait) {
     std::vector<INPUT_RECORD> left;
     reader.Leave(left);
     TerminalReader::Millis took = RealClock() - start;
-    EXPECT_GE(took + 5, TerminalReader::kReplyWait - 50) << "it did wait for the answer";
-    EXPECT_LE(took, TerminalReader::kReplyWait + 200);
+    EXPECT_GE(took + 5, TerminalReader::kReplyWaitAtExit - 50) << "it did wait for the answer";
+    EXPECT_LE(took, TerminalReader::kReplyWaitAtExit + 200);
     EXPECT_TRUE(left.empty());
+}
+
+// A slow link: the answers come long after the program stopped waiting for
+// them to decide on the protocol, but still before the keyboard is handed
+// back, and with a key typed after them.
+TEST_F(TerminalReaderTest, AnswersSlowerThanTheProtocolWaitAreSwallowedWhenLeaving) {
+    TerminalReader reader(program_, RealClock);
+    Pump(reader);
+    std::thread slowTerminal([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(TerminalReader::kReplyWait + 300));
+        std::string answers = "\x1b[?0u" + kNoProtocol + "x";
+        EXPECT_EQ(write(terminal_, answers.data(), answers.size()), static_cast<ssize_t>(answers.size()));
+    });
+    std::vector<INPUT_RECORD> left;
+    reader.Leave(left);
+    slowTerminal.join();
+    EXPECT_EQ(Presses(left), "x") << "the answers are no keys; the key after them is kept";
+    pollfd p{program_, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 100), 0) << "the answers were left for the next program to read";
 }
 
 TEST_F(TerminalReaderTest, AnAnswerComingWhileLeavingSwitchesNothingOn) {
