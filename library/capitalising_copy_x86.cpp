@@ -5,6 +5,7 @@
 
 #include "library/capitalising_copy.h"
 #include "library/capitalising_copy_x86.h"
+#include "platform/windows.h"
 
 namespace {
 
@@ -19,22 +20,73 @@ unsigned SavedRegisterSets() {
     return low;
 }
 
-}  // namespace
+// SSE and AVX state: both halves of the 256-bit registers.
+constexpr unsigned kAvxState = 0x02 | 0x04;
+// Those, the mask registers and both parts of the 512-bit registers.
+constexpr unsigned kAvx512State = kAvxState | 0x20 | 0x40 | 0x80;
 
-bool CanRunAvx512() {
+bool SystemSaves(unsigned state) {
     unsigned a, b, c, d;
     if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_OSXSAVE) == 0) return false;
-    if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0) return false;
-    if ((b & bit_AVX512F) == 0 || (b & bit_AVX512BW) == 0) return false;
-    // SSE, AVX, the mask registers and both parts of the wide registers.
-    constexpr unsigned kAvx512State = 0x02 | 0x04 | 0x20 | 0x40 | 0x80;
-    return (SavedRegisterSets() & kAvx512State) == kAvx512State;
+    return (SavedRegisterSets() & state) == state;
+}
+
+// Leaf 7's feature bits in EBX, or 0 where there is no leaf 7.
+unsigned ExtendedFeatures() {
+    unsigned a, b, c, d;
+    if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0) return 0;
+    return b;
+}
+
+bool Equal(const char *a, const char *b) {
+    while (*a != 0 && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
+// The cap that VELMORIN_WIDEST_COPY sets; the widest copy where it is unset
+// or holds anything else.
+CopyWidth RequestedCap() {
+    char value[8];
+    DWORD length = GetEnvironmentVariableA("VELMORIN_WIDEST_COPY", value, sizeof value);
+    if (length == 0 || length >= sizeof value) return CopyWidth::Avx512;
+    if (Equal(value, "sse2")) return CopyWidth::Sse2;
+    if (Equal(value, "avx2")) return CopyWidth::Avx2;
+    return CopyWidth::Avx512;
+}
+
+}  // namespace
+
+bool CanRunAvx2() {
+    unsigned a, b, c, d;
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_AVX) == 0) return false;
+    return (ExtendedFeatures() & bit_AVX2) != 0 && SystemSaves(kAvxState);
+}
+
+bool CanRunAvx512() {
+    unsigned features = ExtendedFeatures();
+    if ((features & bit_AVX512F) == 0 || (features & bit_AVX512BW) == 0) return false;
+    return SystemSaves(kAvx512State);
+}
+
+CopyWidth WidestCopy() {
+    CopyWidth runs = CanRunAvx512() ? CopyWidth::Avx512 : CanRunAvx2() ? CopyWidth::Avx2 : CopyWidth::Sse2;
+    CopyWidth cap = RequestedCap();
+    return cap < runs ? cap : runs;
+}
+
+CapitalisingCopy CopyOfWidth(CopyWidth width) {
+    switch (width) {
+    case CopyWidth::Avx512: return CopyCapitalisedAvx512;
+    case CopyWidth::Avx2: return CopyCapitalisedAvx2;
+    case CopyWidth::Sse2: break;
+    }
+    return CopyCapitalisedSse2;
 }
 
 void CopyCapitalised(unsigned char *to, const unsigned char *from, std::uint32_t count) {
     CapitalisingCopy copy = __atomic_load_n(&chosenCopy, __ATOMIC_RELAXED);
     if (copy == nullptr) {
-        copy = CanRunAvx512() ? CopyCapitalisedAvx512 : CopyCapitalisedSse2;
+        copy = CopyOfWidth(WidestCopy());
         __atomic_store_n(&chosenCopy, copy, __ATOMIC_RELAXED);
     }
     copy(to, from, count);

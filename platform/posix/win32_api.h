@@ -24,6 +24,8 @@ STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURIT
 STANDIN_API BOOL CloseHandle(HANDLE handle);
 STANDIN_API void GetStartupInfoA(LPSTARTUPINFOA info);
 STANDIN_API LPSTR GetCommandLineA(void);
+STANDIN_API DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
+STANDIN_API BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
 STANDIN_API HMODULE GetModuleHandleA(LPCSTR name);
 STANDIN_API __attribute__((noreturn)) void ExitProcess(UINT exitCode);
 STANDIN_API void Sleep(DWORD milliseconds);
