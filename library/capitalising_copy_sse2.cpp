@@ -3,8 +3,6 @@
 // Every load and store stays inside the count bytes of the two strings.
 #include <emmintrin.h>
 
-#include <cstring>
-
 #include "library/capitalising_copy.h"
 #include "library/capitalising_copy_x86.h"
 
@@ -20,12 +18,8 @@ void Store(unsigned char *at, __m128i bytes) {
     _mm_storeu_si128(reinterpret_cast<__m128i *>(at), bytes);
 }
 
-int ZeroLanes(__m128i bytes) {
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
-}
-
 bool HasZero(__m128i bytes) {
-    return ZeroLanes(bytes) != 0;
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())) != 0;
 }
 
 // Sixteen bytes capitalised, given the sixteen bytes that come before them.
@@ -41,50 +35,24 @@ __m128i Capitalised(__m128i bytes, __m128i before) {
     return _mm_xor_si128(bytes, _mm_and_si128(_mm_and_si128(lower, starts), space));
 }
 
-// Each 64-bit lane's bytes moved up one byte, with a space in its lowest:
-// the bytes before a piece that starts the string.
-__m128i AfterASpace64(__m128i piece) {
-    return _mm_or_si128(_mm_slli_epi64(piece, 8), _mm_cvtsi32_si128(0x20));
-}
-
 __m128i Load8(const unsigned char *at) {
     return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(at));
-}
-
-__m128i Load4(const unsigned char *at) {
-    std::uint32_t word;
-    std::memcpy(&word, at, sizeof word);
-    return _mm_cvtsi32_si128(static_cast<int>(word));
-}
-
-void Store4(unsigned char *at, __m128i bytes) {
-    auto word = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
-    std::memcpy(at, &word, sizeof word);
 }
 
 }  // namespace
 
 void CopyCapitalisedShort(unsigned char *to, const unsigned char *from, std::uint32_t count) {
-    if (count < 4 || count >= kBlock) return CopyCapitalisedBytes(to, from, count, 0x20);
-    // The first and the last piece, overlapping where count is not twice a
-    // piece; the bytes they share come out the same from both.
-    if (count >= 8) {
-        __m128i head = Load8(from), tail = Load8(from + count - 8);
-        __m128i tailBefore = count > 8 ? Load8(from + count - 9) : AfterASpace64(head);
-        __m128i bytes = _mm_unpacklo_epi64(head, tail);
-        if (HasZero(bytes)) return CopyCapitalisedBytes(to, from, count, 0x20);
-        __m128i out = Capitalised(bytes, _mm_unpacklo_epi64(AfterASpace64(head), tailBefore));
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(to + count - 8), _mm_unpackhi_epi64(out, out));
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(to), out);
-        return;
-    }
-    __m128i head = Load4(from), tail = Load4(from + count - 4);
-    __m128i tailBefore = count > 4 ? Load4(from + count - 5) : AfterASpace64(head);
-    __m128i bytes = _mm_unpacklo_epi32(head, tail);
-    if ((ZeroLanes(bytes) & 0xFF) != 0) return CopyCapitalisedBytes(to, from, count, 0x20);
-    __m128i out = Capitalised(bytes, _mm_unpacklo_epi32(AfterASpace64(head), tailBefore));
-    Store4(to + count - 4, _mm_srli_si128(out, 4));
-    Store4(to, out);
+    if (count < 8 || count >= kBlock) return CopyCapitalisedBytes(to, from, count, 0x20);
+    // The first and the last eight bytes, overlapping unless count is 16;
+    // the bytes they share come out the same from both.
+    __m128i head = Load8(from), tail = Load8(from + count - 8);
+    __m128i headBefore = _mm_or_si128(_mm_slli_epi64(head, 8), _mm_cvtsi32_si128(0x20));
+    __m128i tailBefore = count > 8 ? Load8(from + count - 9) : headBefore;
+    __m128i bytes = _mm_unpacklo_epi64(head, tail);
+    if (HasZero(bytes)) return CopyCapitalisedBytes(to, from, count, 0x20);
+    __m128i out = Capitalised(bytes, _mm_unpacklo_epi64(headBefore, tailBefore));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(to + count - 8), _mm_unpackhi_epi64(out, out));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(to), out);
 }
 
 void CopyCapitalisedSse2(unsigned char *to, const unsigned char *from, std::uint32_t count) {

@@ -25,17 +25,18 @@ constexpr unsigned kAvxState = 0x02 | 0x04;
 // Those, the mask registers and both parts of the 512-bit registers.
 constexpr unsigned kAvx512State = kAvxState | 0x20 | 0x40 | 0x80;
 
-bool SystemSaves(unsigned state) {
+// The widest copy that the processor and system run. Kept out of line, as
+// are the other steps of the choice: they run once, and the library is small.
+__attribute__((noinline)) CopyWidth ProcessorWidth() {
     unsigned a, b, c, d;
-    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_OSXSAVE) == 0) return false;
-    return (SavedRegisterSets() & state) == state;
-}
-
-// Leaf 7's feature bits in EBX, or 0 where there is no leaf 7.
-unsigned ExtendedFeatures() {
-    unsigned a, b, c, d;
-    if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0) return 0;
-    return b;
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_OSXSAVE) == 0 || (c & bit_AVX) == 0)
+        return CopyWidth::Sse2;
+    const unsigned saved = SavedRegisterSets();
+    if ((saved & kAvxState) != kAvxState || __get_cpuid_count(7, 0, &a, &b, &c, &d) == 0 || (b & bit_AVX2) == 0)
+        return CopyWidth::Sse2;
+    if ((b & bit_AVX512F) != 0 && (b & bit_AVX512BW) != 0 && (saved & kAvx512State) == kAvx512State)
+        return CopyWidth::Avx512;
+    return CopyWidth::Avx2;
 }
 
 bool Equal(const char *a, const char *b) {
@@ -45,7 +46,7 @@ bool Equal(const char *a, const char *b) {
 
 // The cap that VELMORIN_WIDEST_COPY sets; the widest copy where it is unset
 // or holds anything else.
-CopyWidth RequestedCap() {
+__attribute__((noinline)) CopyWidth RequestedCap() {
     char value[8];
     DWORD length = GetEnvironmentVariableA("VELMORIN_WIDEST_COPY", value, sizeof value);
     if (length == 0 || length >= sizeof value) return CopyWidth::Avx512;
@@ -57,20 +58,15 @@ CopyWidth RequestedCap() {
 }  // namespace
 
 bool CanRunAvx2() {
-    unsigned a, b, c, d;
-    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_AVX) == 0) return false;
-    return (ExtendedFeatures() & bit_AVX2) != 0 && SystemSaves(kAvxState);
+    return ProcessorWidth() >= CopyWidth::Avx2;
 }
 
 bool CanRunAvx512() {
-    unsigned features = ExtendedFeatures();
-    if ((features & bit_AVX512F) == 0 || (features & bit_AVX512BW) == 0) return false;
-    return SystemSaves(kAvx512State);
+    return ProcessorWidth() == CopyWidth::Avx512;
 }
 
 CopyWidth WidestCopy() {
-    CopyWidth runs = CanRunAvx512() ? CopyWidth::Avx512 : CanRunAvx2() ? CopyWidth::Avx2 : CopyWidth::Sse2;
-    CopyWidth cap = RequestedCap();
+    CopyWidth runs = ProcessorWidth(), cap = RequestedCap();
     return cap < runs ? cap : runs;
 }
 
@@ -83,11 +79,18 @@ CapitalisingCopy CopyOfWidth(CopyWidth width) {
     return CopyCapitalisedSse2;
 }
 
+namespace {
+
+__attribute__((noinline)) CapitalisingCopy ChooseCopy() {
+    CapitalisingCopy copy = CopyOfWidth(WidestCopy());
+    __atomic_store_n(&chosenCopy, copy, __ATOMIC_RELAXED);
+    return copy;
+}
+
+}  // namespace
+
 void CopyCapitalised(unsigned char *to, const unsigned char *from, std::uint32_t count) {
     CapitalisingCopy copy = __atomic_load_n(&chosenCopy, __ATOMIC_RELAXED);
-    if (copy == nullptr) {
-        copy = CopyOfWidth(WidestCopy());
-        __atomic_store_n(&chosenCopy, copy, __ATOMIC_RELAXED);
-    }
+    if (copy == nullptr) copy = ChooseCopy();
     copy(to, from, count);
 }

@@ -14,8 +14,8 @@ void CopyCapitalisedAvx2(unsigned char *to, const unsigned char *from, std::uint
 // CanRunAvx512 says so.
 void CopyCapitalisedAvx512(unsigned char *to, const unsigned char *from, std::uint32_t count);
 
-// Strings shorter than 16 bytes, for the SSE2 and AVX2 copies: two
-// overlapping 8- or 4-byte pieces in one register, a byte at a time below 4.
+// Strings shorter than 16 bytes, for the wide copies: the first and last
+// eight bytes in one register, a byte at a time below 8.
 void CopyCapitalisedShort(unsigned char *to, const unsigned char *from, std::uint32_t count);
 
 // True when the processor has AVX2 and the system saves the wide registers
