@@ -168,7 +168,7 @@ def main():
           "over VELMORIN's floor: two allocations from the same allocator, two copies, one release.\n"
           "± is the spread from the repetitions' coefficients of variation. Native: process CPU time\n"
           "on the stand-in's allocator; Wine: thread CPU time on oleaut32's.\n")
-    header = f"{'copy':<8} {'size':>6} {'goal':>6}  " + "  ".join(f"{TARGET_NAMES[t]:<28}" for t in TARGETS)
+    header = f"{'copy':<8} {'size':>6} {'goal':>6}  " + "  ".join(f"{TARGET_NAMES[t]:<34}" for t in TARGETS)
     print(header)
     print("-" * len(header))
     for path in paths:
@@ -191,7 +191,7 @@ def main():
                              "ratio_to_floor": ratio, "spread": spread, "goal": goal, "verdict": v,
                              "load": run["load"]})
             print(f"{PATH_NAMES[path]:<8} {SIZE_NAMES[size]:>6} {'<=' + format(FLOOR_GOALS[size], 'g'):>6}  "
-                  + "  ".join(f"{c:<28}" for c in cells))
+                  + "  ".join(f"{c:<34}" for c in cells))
     for target in TARGETS:
         if statuses[target]:
             print(f"{TARGET_NAMES[target]}: {statuses[target]}")
