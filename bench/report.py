@@ -1,52 +1,82 @@
 #!/usr/bin/env python3
-"""Combines the suite's Google Benchmark JSON and the Python peer's JSON into
-one table: VELMORIN's time per call at each size, its ratio to the floor, and
-how many times faster it is than the byte-at-a-time and the Python peers,
-beside the goals. Figures only: the exit status does not depend on them.
+"""Reads the figures that scripts/bench.sh leaves in one folder and prints
+them as tables: VELMORIN's ratio to the floor for each copy (SSE2, AVX2,
+AVX-512) on each target (the native build, and the win64 and win32 DLLs
+under Wine), its speed-up over the byte-at-a-time peer, and the native
+figures in full beside the Python peer. Every verdict carries the spread of
+the repetitions and the load of the machine it was measured under. Figures
+only: the exit status does not depend on them.
 
-usage: report.py NATIVE.json PYTHON.json [--json OUT.json]
+usage: report.py RESULTS_DIR [--json OUT.json]
 """
 import argparse
 import json
+import math
 import os
 import re
 
 SIZES = [15, 4 << 10, 1 << 20, 64 << 20]
 SIZE_NAMES = {15: "15 B", 4 << 10: "4 KiB", 1 << 20: "1 MiB", 64 << 20: "64 MiB"}
+PATHS = ["sse2", "avx2", "avx512"]
+PATH_NAMES = {"sse2": "SSE2", "avx2": "AVX2", "avx512": "AVX-512"}
+TARGETS = ["native", "win64", "win32"]
+TARGET_NAMES = {"native": "linux (native)", "win64": "win64 (Wine)", "win32": "win32 (Wine)"}
 
 # Highest ratio to the floor, lowest speed-ups over the peers, by size.
-FLOOR_GOALS = {15: 2.0, 4 << 10: 1.5, 1 << 20: 1.2, 64 << 20: 1.2}
+FLOOR_GOALS = {15: 1.3, 4 << 10: 1.2, 1 << 20: 1.1, 64 << 20: 1.1}
 BYTE_PEER_GOALS = {1 << 20: 3.0}
 PYTHON_GOALS = {64 << 20: 100.0}
 
+DEBUG_NOTE = (
+    "Google Benchmark's \"Library was built as DEBUG\" (in native-*.txt) is about the benchmark\n"
+    "library itself: Debian builds libbenchmark without NDEBUG. It does not time anything of its\n"
+    "own inside the measured loop; the code under test is built {build} (the bench preset).")
 
-def native_figures(path):
+
+def read_json(path):
+    try:
+        with open(path) as f:
+            return json.load(f)
+    except (OSError, ValueError):
+        return None
+
+
+def suite_figures(data):
     """{(contestant, size): {"cpu": ns, "real": ns, "cv": fraction, "repetitions": n}}"""
-    with open(path) as f:
-        data = json.load(f)
     unit = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
     figures = {}
     for b in data["benchmarks"]:
         m = re.match(r"Measure/(\w+)/bytes:(\d+)", b["name"])
         if not m or b.get("run_type") != "aggregate":
             continue
-        key = (m.group(1), int(m.group(2)))
-        entry = figures.setdefault(key, {})
+        entry = figures.setdefault((m.group(1), int(m.group(2))), {})
         scale = unit[b.get("time_unit", "ns")]
         if b["aggregate_name"] == "median":
-            entry.update(cpu=b["cpu_time"] * scale, real=b["real_time"] * scale,
-                         repetitions=b.get("repetitions"))
+            entry.update(cpu=b["cpu_time"] * scale, real=b["real_time"] * scale, repetitions=b.get("repetitions"))
         elif b["aggregate_name"] == "cv":
             entry["cv"] = b["cpu_time"]
-    return data.get("context", {}), figures
+    return figures
 
 
-def python_figures(path):
-    with open(path) as f:
-        data = json.load(f)
-    return data.get("context", {}), {b["bytes"]: {"cpu": b["cpu_time_ns"], "real": b["real_time_ns"],
-                                                  "cv": b["cv"], "repetitions": b["repetitions"]}
-                                     for b in data["benchmarks"]}
+def read_load(path):
+    """(before, after): the 1-minute load averages around one run."""
+    loads = {}
+    try:
+        with open(path) as f:
+            for line in f:
+                word, *values = line.split()
+                loads[word] = float(values[0])
+    except (OSError, ValueError, IndexError):
+        pass
+    return loads.get("before"), loads.get("after")
+
+
+def read_text(path):
+    try:
+        with open(path) as f:
+            return f.read().strip()
+    except OSError:
+        return None
 
 
 def duration(ns):
@@ -67,71 +97,161 @@ def cpu_model():
     return "unknown"
 
 
-def verdict(value, goal, at_most):
+def cpu_flags():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("flags"):
+                    return set(line.split(":", 1)[1].split())
+    except OSError:
+        pass
+    return set()
+
+
+def spread_of_ratio(ratio, cv_a, cv_b):
+    """The ratio's spread from the two contestants' coefficients of variation."""
+    return ratio * math.hypot(cv_a or 0.0, cv_b or 0.0)
+
+
+def verdict(value, spread, goal, at_most, load):
+    """'met' or 'missed' only where the spread cannot turn it; 'unclear'
+    where it can. A verdict other than 'met' names the load it ran under."""
     if goal is None:
         return ""
     met = value <= goal if at_most else value >= goal
-    return f"{'<=' if at_most else '>='}{goal:g} {'met' if met else 'MISSED'}"
+    if met:
+        return "met"
+    clear = value - spread > goal if at_most else value + spread < goal
+    word = "missed" if clear else "unclear"
+    return f"{word} (load {load_text(load)})"
+
+
+def load_text(load):
+    before, after = load
+    if before is None:
+        return "?"
+    return f"{before:.1f}" if after is None else f"{before:.1f}-{after:.1f}"
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("native")
-    parser.add_argument("python")
+    parser.add_argument("results")
     parser.add_argument("--json", help="also write the table and the context here")
     args = parser.parse_args()
+    folder = args.results
 
-    context, native = native_figures(args.native)
-    py_context, python = python_figures(args.python)
+    runs = {}  # (target, path) -> {"figures", "context", "load"}
+    for target in TARGETS:
+        for path in PATHS:
+            data = read_json(os.path.join(folder, f"{target}-{path}.json"))
+            if data is None:
+                continue
+            runs[(target, path)] = {"figures": suite_figures(data), "context": data.get("context", {}),
+                                    "load": read_load(os.path.join(folder, f"load-{target}-{path}.txt"))}
+    paths = [p for p in PATHS if any((t, p) in runs for t in TARGETS)]
+    statuses = {t: read_text(os.path.join(folder, f"{t}-status.txt")) for t in TARGETS}
+
+    flags = cpu_flags()
+    has = lambda *names: "yes" if all(n in flags for n in names) else "no"
+    all_loads = [x for r in runs.values() for x in r["load"] if x is not None]
+    print(f"machine: {os.cpu_count()} processors (nproc), {cpu_model()}; avx2 {has('avx2')}, "
+          f"avx512f+bw {has('avx512f', 'avx512bw')}")
+    if all_loads:
+        print(f"load average (1 min) during the runs: {min(all_loads):.2f} to {max(all_loads):.2f}")
+    native_context = next((r["context"] for (t, _), r in runs.items() if t == "native"), {})
+    if native_context.get("library_build_type") == "debug":
+        print(DEBUG_NOTE.format(build=native_context.get("velmorin_build_type", "release").capitalize()))
+    print()
 
     rows = []
-    for size in SIZES:
-        ours = native.get(("velmorin", size))
-        floor = native.get(("floor", size))
-        peer = native.get(("byte_at_a_time", size))
-        py = python.get(size)
-        if not ours or not floor:
-            continue
-        rows.append({
-            "bytes": size,
-            "velmorin_ns": ours["cpu"], "velmorin_cv": ours.get("cv"),
-            "floor_ns": floor["cpu"], "floor_cv": floor.get("cv"),
-            "ratio_to_floor": ours["cpu"] / floor["cpu"],
-            "byte_at_a_time_ns": peer["cpu"] if peer else None,
-            "faster_than_byte_at_a_time": peer["cpu"] / ours["cpu"] if peer else None,
-            "python_ns": py["cpu"] if py else None,
-            "faster_than_python": py["cpu"] / ours["cpu"] if py else None,
-        })
-
-    load = context.get("load_avg") or []
-    print(f"machine: {os.cpu_count()} processors (nproc), {cpu_model()}; "
-          f"load average at the start {' '.join(f'{x:.2f}' for x in load)}")
-    print(f"capitalising copy in use: {context.get('capitalising_copy', 'unknown')}; "
-          f"Python {py_context.get('python', '?')}")
-    repetitions = sorted({v.get("repetitions") for v in native.values() if v.get("repetitions")})
-    print(f"median process CPU time per call (the caller's release of the result included), "
-          f"{'/'.join(map(str, repetitions))} repetitions in random order\n")
-
-    header = (f"{'size':>7} {'VELMORIN':>10} {'cv':>5} {'floor':>10} {'cv':>5} {'ratio':>6} {'goal':<10}"
-              f" {'byte peer':>10} {'faster':>7} {'goal':<8} {'Python':>10} {'faster':>7} {'goal':<10}")
+    print("Ratio to the floor: median time per call (the caller's release of the result included)\n"
+          "over VELMORIN's floor: two allocations from the same allocator, two copies, one release.\n"
+          "± is the spread from the repetitions' coefficients of variation. Native: process CPU time\n"
+          "on the stand-in's allocator; Wine: thread CPU time on oleaut32's.\n")
+    header = f"{'copy':<8} {'size':>6} {'goal':>6}  " + "  ".join(f"{TARGET_NAMES[t]:<34}" for t in TARGETS)
     print(header)
     print("-" * len(header))
-    for r in rows:
-        size = r["bytes"]
-        peer = r["faster_than_byte_at_a_time"]
-        py = r["faster_than_python"]
-        print(f"{SIZE_NAMES[size]:>7} {duration(r['velmorin_ns']):>10} {100 * (r['velmorin_cv'] or 0):4.1f}%"
-              f" {duration(r['floor_ns']):>10} {100 * (r['floor_cv'] or 0):4.1f}%"
-              f" {r['ratio_to_floor']:6.2f} {verdict(r['ratio_to_floor'], FLOOR_GOALS.get(size), True):<10}"
-              f" {duration(r['byte_at_a_time_ns']) if peer else '-':>10} {f'{peer:.1f}x' if peer else '-':>7}"
-              f" {verdict(peer, BYTE_PEER_GOALS.get(size), False) if peer else '':<8}"
-              f" {duration(r['python_ns']) if py else '-':>10} {f'{py:.0f}x' if py else '-':>7}"
-              f" {verdict(py, PYTHON_GOALS.get(size), False) if py else '':<10}")
+    for path in paths:
+        for size in SIZES:
+            cells = []
+            for target in TARGETS:
+                run = runs.get((target, path))
+                ours = run and run["figures"].get(("velmorin", size))
+                floor = run and run["figures"].get(("floor", size))
+                if not ours or not floor:
+                    cells.append("-" if run or not statuses[target] else "not measured")
+                    continue
+                ratio = ours["cpu"] / floor["cpu"]
+                spread = spread_of_ratio(ratio, ours.get("cv"), floor.get("cv"))
+                goal = FLOOR_GOALS.get(size)
+                v = verdict(ratio, spread, goal, True, run["load"])
+                cells.append(f"{ratio:4.2f}±{spread:4.2f} {v}")
+                rows.append({"target": target, "copy": path, "bytes": size, "velmorin_ns": ours["cpu"],
+                             "velmorin_cv": ours.get("cv"), "floor_ns": floor["cpu"], "floor_cv": floor.get("cv"),
+                             "ratio_to_floor": ratio, "spread": spread, "goal": goal, "verdict": v,
+                             "load": run["load"]})
+            print(f"{PATH_NAMES[path]:<8} {SIZE_NAMES[size]:>6} {'<=' + format(FLOOR_GOALS[size], 'g'):>6}  "
+                  + "  ".join(f"{c:<34}" for c in cells))
+    for target in TARGETS:
+        if statuses[target]:
+            print(f"{TARGET_NAMES[target]}: {statuses[target]}")
+
+    size = 1 << 20
+    print(f"\nFaster than the byte-at-a-time peer at {SIZE_NAMES[size]} (goal >={BYTE_PEER_GOALS[size]:g}x):")
+    for path in paths:
+        cells = []
+        for target in TARGETS:
+            run = runs.get((target, path))
+            ours = run and run["figures"].get(("velmorin", size))
+            peer = run and run["figures"].get(("byte_at_a_time", size))
+            if not ours or not peer:
+                cells.append("-")
+                continue
+            speedup = peer["cpu"] / ours["cpu"]
+            spread = spread_of_ratio(speedup, ours.get("cv"), peer.get("cv"))
+            v = verdict(speedup, spread, BYTE_PEER_GOALS[size], False, run["load"])
+            cells.append(f"{speedup:.1f}x±{spread:.1f} {v}")
+            for r in rows:
+                if (r["target"], r["copy"], r["bytes"]) == (target, path, size):
+                    r["faster_than_byte_at_a_time"] = speedup
+        print(f"  {PATH_NAMES[path]:<8} " + "  ".join(f"{TARGET_NAMES[t]} {c:<22}" for t, c in zip(TARGETS, cells)))
+
+    python = read_json(os.path.join(folder, "python.json"))
+    widest = next((p for p in reversed(paths) if ("native", p) in runs), None)
+    if widest:
+        run = runs[("native", widest)]
+        native = run["figures"]
+        py = {b["bytes"]: b for b in python["benchmarks"]} if python else {}
+        print(f"\nThe native build in full, {PATH_NAMES[widest]} copy "
+              f"({run['context'].get('capitalising_copy', '?')}), load {load_text(run['load'])}; "
+              f"Python {python.get('context', {}).get('python', '?') if python else 'not run'}:")
+        header = (f"{'size':>7} {'VELMORIN':>10} {'cv':>5} {'floor':>10} {'cv':>5} {'byte peer':>10}"
+                  f" {'Python':>10} {'faster':>7} {'goal':<10}")
+        print(header)
+        print("-" * len(header))
+        for size in SIZES:
+            ours, floor = native.get(("velmorin", size)), native.get(("floor", size))
+            peer, p = native.get(("byte_at_a_time", size)), py.get(size)
+            if not ours or not floor:
+                continue
+            faster = p["cpu_time_ns"] / ours["cpu"] if p else None
+            spread = spread_of_ratio(faster, ours.get("cv"), p.get("cv")) if p else 0
+            v = verdict(faster, spread, PYTHON_GOALS.get(size), False, run["load"]) if p else ""
+            print(f"{SIZE_NAMES[size]:>7} {duration(ours['cpu']):>10} {100 * (ours.get('cv') or 0):4.1f}%"
+                  f" {duration(floor['cpu']):>10} {100 * (floor.get('cv') or 0):4.1f}%"
+                  f" {duration(peer['cpu']) if peer else '-':>10} {duration(p['cpu_time_ns']) if p else '-':>10}"
+                  f" {f'{faster:.0f}x' if faster else '-':>7} {v:<10}")
+
+    print("\nVerdicts: met (within the goal), missed (past it by more than the spread), unclear (past it,\n"
+          "but by less than the spread: a quieter machine decides). The load is the 1-minute load\n"
+          "average before and after that run, on a machine of "
+          f"{os.cpu_count()} processors: above that, other work took turns with the benchmark.")
 
     if args.json:
         with open(args.json, "w") as f:
-            json.dump({"machine": {"nproc": os.cpu_count(), "cpu_model": cpu_model()},
-                       "context": context, "python_context": py_context, "rows": rows}, f, indent=2)
+            json.dump({"machine": {"nproc": os.cpu_count(), "cpu_model": cpu_model(),
+                                   "avx2": has("avx2"), "avx512": has("avx512f", "avx512bw")},
+                       "statuses": statuses, "native_context": native_context, "rows": rows}, f, indent=2)
         print(f"\nwritten: {args.json}")
 
 

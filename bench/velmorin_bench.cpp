@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -85,13 +86,20 @@ void CheckContestantsAgree() {
     SysFreeString(reinterpret_cast<BSTR>(peer));
 }
 
-// Which copy the library picks here, by the compiler's own processor check.
+// Which copy the library picks here: the widest the processor has, by the
+// compiler's own check, capped as VELMORIN_WIDEST_COPY caps the library's.
 const char *CapitalisingCopyInUse() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
-        return "AVX-512 BW, 64 bytes at a time";
-    return "SSE2, 16 bytes at a time";
+    int width = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") ? 2
+                : __builtin_cpu_supports("avx2")                                      ? 1
+                                                                                      : 0;
+    const char *cap = std::getenv("VELMORIN_WIDEST_COPY");
+    if (cap != nullptr && std::strcmp(cap, "sse2") == 0 && width > 0) width = 0;
+    if (cap != nullptr && std::strcmp(cap, "avx2") == 0 && width > 1) width = 1;
+    const char *const names[] = {"SSE2, 16 bytes at a time", "AVX2, 32 bytes at a time",
+                                 "AVX-512 BW, 64 bytes at a time"};
+    return names[width];
 #else
     return "a byte at a time";
 #endif
@@ -125,6 +133,13 @@ int main(int argc, char **argv) {
     benchmark::Initialize(&count, args.data());
     if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
     benchmark::AddCustomContext("capitalising_copy", CapitalisingCopyInUse());
+    // Google Benchmark reports how its own library was built; this is how
+    // the code under test was.
+#ifdef NDEBUG
+    benchmark::AddCustomContext("velmorin_build_type", "release");
+#else
+    benchmark::AddCustomContext("velmorin_build_type", "debug");
+#endif
     CheckContestantsAgree();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,6 +1,6 @@
 // The capitalising copy 16 bytes at a time with SSE2, which every x86 build
-// assumes. Every load and store stays inside the count bytes of the two
-// strings, so nothing depends on what lies past their ends.
+// assumes, and the short-string copy that the SSE2 and AVX2 copies share.
+// Every load and store stays inside the count bytes of the two strings.
 #include <emmintrin.h>
 
 #include "library/capitalising_copy.h"
@@ -35,16 +35,37 @@ __m128i Capitalised(__m128i bytes, __m128i before) {
     return _mm_xor_si128(bytes, _mm_and_si128(_mm_and_si128(lower, starts), space));
 }
 
+__m128i Load8(const unsigned char *at) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(at));
+}
+
 }  // namespace
 
+void CopyCapitalisedShort(unsigned char *to, const unsigned char *from, std::uint32_t count) {
+    if (count < 8 || count >= kBlock) return CopyCapitalisedBytes(to, from, count, 0x20);
+    // The first and the last eight bytes, overlapping unless count is 16;
+    // the bytes they share come out the same from both.
+    __m128i head = Load8(from), tail = Load8(from + count - 8);
+    __m128i headBefore = _mm_or_si128(_mm_slli_epi64(head, 8), _mm_cvtsi32_si128(0x20));
+    __m128i tailBefore = count > 8 ? Load8(from + count - 9) : headBefore;
+    __m128i bytes = _mm_unpacklo_epi64(head, tail);
+    if (HasZero(bytes)) return CopyCapitalisedBytes(to, from, count, 0x20);
+    __m128i out = Capitalised(bytes, _mm_unpacklo_epi64(headBefore, tailBefore));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(to + count - 8), _mm_unpackhi_epi64(out, out));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(to), out);
+}
+
 void CopyCapitalisedSse2(unsigned char *to, const unsigned char *from, std::uint32_t count) {
-    if (count < kBlock) return CopyCapitalisedBytes(to, from, count, 0x20);
+    if (count < kBlock) return CopyCapitalisedShort(to, from, count);
     __m128i first = Load(from);
     if (HasZero(first)) return CopyCapitalisedBytes(to, from, count, 0x20);
     // Nothing lies before the first byte; a space is shifted in instead.
     Store(to, Capitalised(first, _mm_or_si128(_mm_slli_si128(first, 1), _mm_cvtsi32_si128(0x20))));
+    if (count == kBlock) return;
 
-    std::uint32_t done = kBlock;
+    // From here the stores are aligned, none straddling two cache lines; the
+    // bytes between lie in the first block and come out the same again.
+    auto done = static_cast<std::uint32_t>(kBlock - reinterpret_cast<std::uintptr_t>(to) % kBlock);
     // Four blocks at a time, with one test for a zero byte in any of them.
     for (; count - done >= 4 * kBlock; done += 4 * kBlock) {
         const unsigned char *at = from + done;
@@ -60,6 +81,12 @@ void CopyCapitalisedSse2(unsigned char *to, const unsigned char *from, std::uint
         if (HasZero(bytes)) break;
         Store(to + done, Capitalised(bytes, Load(from + done - 1)));
     }
-    // The last few bytes, or the rest from the block that holds a zero byte.
+    if (count - done < kBlock && done < count) {
+        // The last block ends where the string ends, over bytes already done.
+        const std::uint32_t last = count - kBlock;
+        __m128i bytes = Load(from + last);
+        if (!HasZero(bytes)) return Store(to + last, Capitalised(bytes, Load(from + last - 1)));
+    }
+    // The rest from the block that holds a zero byte.
     CopyCapitalisedBytes(to + done, from + done, count - done, from[done - 1]);
 }

@@ -5,6 +5,7 @@
 
 #include "library/capitalising_copy.h"
 #include "library/capitalising_copy_x86.h"
+#include "platform/windows.h"
 
 namespace {
 
@@ -19,23 +20,77 @@ unsigned SavedRegisterSets() {
     return low;
 }
 
+// SSE and AVX state: both halves of the 256-bit registers.
+constexpr unsigned kAvxState = 0x02 | 0x04;
+// Those, the mask registers and both parts of the 512-bit registers.
+constexpr unsigned kAvx512State = kAvxState | 0x20 | 0x40 | 0x80;
+
+// The widest copy that the processor and system run. Kept out of line, as
+// are the other steps of the choice: they run once, and the library is small.
+__attribute__((noinline)) CopyWidth ProcessorWidth() {
+    unsigned a, b, c, d;
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_OSXSAVE) == 0 || (c & bit_AVX) == 0)
+        return CopyWidth::Sse2;
+    const unsigned saved = SavedRegisterSets();
+    if ((saved & kAvxState) != kAvxState || __get_cpuid_count(7, 0, &a, &b, &c, &d) == 0 || (b & bit_AVX2) == 0)
+        return CopyWidth::Sse2;
+    if ((b & bit_AVX512F) != 0 && (b & bit_AVX512BW) != 0 && (saved & kAvx512State) == kAvx512State)
+        return CopyWidth::Avx512;
+    return CopyWidth::Avx2;
+}
+
+bool Equal(const char *a, const char *b) {
+    while (*a != 0 && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
+// The cap that VELMORIN_WIDEST_COPY sets; the widest copy where it is unset
+// or holds anything else.
+__attribute__((noinline)) CopyWidth RequestedCap() {
+    char value[8];
+    DWORD length = GetEnvironmentVariableA("VELMORIN_WIDEST_COPY", value, sizeof value);
+    if (length == 0 || length >= sizeof value) return CopyWidth::Avx512;
+    if (Equal(value, "sse2")) return CopyWidth::Sse2;
+    if (Equal(value, "avx2")) return CopyWidth::Avx2;
+    return CopyWidth::Avx512;
+}
+
 }  // namespace
 
-bool CanRunAvx512() {
-    unsigned a, b, c, d;
-    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_OSXSAVE) == 0) return false;
-    if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0) return false;
-    if ((b & bit_AVX512F) == 0 || (b & bit_AVX512BW) == 0) return false;
-    // SSE, AVX, the mask registers and both parts of the wide registers.
-    constexpr unsigned kAvx512State = 0x02 | 0x04 | 0x20 | 0x40 | 0x80;
-    return (SavedRegisterSets() & kAvx512State) == kAvx512State;
+bool CanRunAvx2() {
+    return ProcessorWidth() >= CopyWidth::Avx2;
 }
+
+bool CanRunAvx512() {
+    return ProcessorWidth() == CopyWidth::Avx512;
+}
+
+CopyWidth WidestCopy() {
+    CopyWidth runs = ProcessorWidth(), cap = RequestedCap();
+    return cap < runs ? cap : runs;
+}
+
+CapitalisingCopy CopyOfWidth(CopyWidth width) {
+    switch (width) {
+    case CopyWidth::Avx512: return CopyCapitalisedAvx512;
+    case CopyWidth::Avx2: return CopyCapitalisedAvx2;
+    case CopyWidth::Sse2: break;
+    }
+    return CopyCapitalisedSse2;
+}
+
+namespace {
+
+__attribute__((noinline)) CapitalisingCopy ChooseCopy() {
+    CapitalisingCopy copy = CopyOfWidth(WidestCopy());
+    __atomic_store_n(&chosenCopy, copy, __ATOMIC_RELAXED);
+    return copy;
+}
+
+}  // namespace
 
 void CopyCapitalised(unsigned char *to, const unsigned char *from, std::uint32_t count) {
     CapitalisingCopy copy = __atomic_load_n(&chosenCopy, __ATOMIC_RELAXED);
-    if (copy == nullptr) {
-        copy = CanRunAvx512() ? CopyCapitalisedAvx512 : CopyCapitalisedSse2;
-        __atomic_store_n(&chosenCopy, copy, __ATOMIC_RELAXED);
-    }
+    if (copy == nullptr) copy = ChooseCopy();
     copy(to, from, count);
 }

@@ -39,7 +39,14 @@ void AssignCapitalised(CallFrame &frame, StringHandle &emptyVariable) {
 }  // namespace
 
 extern "C" VelmorinString VELMORIN_CALL VELMORIN(const VelmorinString *text) {
-    VelmorinFrame f{};
+    // Only what is read before it is written starts empty: clearing the
+    // whole frame, its temporaries included, takes a string store whose
+    // start-up costs more than the work on a short string.
+    VelmorinFrame f;
+    f.frame.errorWord = 0;
+    f.frame.temporaryDepth = 0;
+    f.result = nullptr;
+    f.workingCopy = nullptr;
     f.argument = text;
     // A null reference reads as the empty string rather than faulting.
     PushBorrowed(f.frame, text != nullptr ? *text : nullptr);

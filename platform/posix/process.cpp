@@ -69,6 +69,27 @@ STANDIN_API LPSTR GetCommandLineA(void) {
     return commandLine.data();
 }
 
+// The value and its length without the zero byte when it fits; the size it
+// needs, zero byte included, when it does not; 0 when the name is unset.
+STANDIN_API DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
+    const char *value = std::getenv(name);
+    if (value == nullptr) {
+        SetLastError(ERROR_ENVVAR_NOT_FOUND);
+        return 0;
+    }
+    std::size_t length = std::strlen(value);
+    if (length >= size) return static_cast<DWORD>(length + 1);
+    std::memcpy(buffer, value, length + 1);
+    return static_cast<DWORD>(length);
+}
+
+// A null value removes the name.
+STANDIN_API BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value) {
+    int failed = value == nullptr ? unsetenv(name) : setenv(name, value, 1);
+    if (failed != 0) SetLastError(ERROR_INVALID_PARAMETER);
+    return failed == 0 ? TRUE : FALSE;
+}
+
 STANDIN_API void GetStartupInfoA(LPSTARTUPINFOA info) {
     std::memset(info, 0, sizeof *info);
     info->cb = sizeof *info;

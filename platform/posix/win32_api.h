@@ -27,6 +27,8 @@ STANDIN_API BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read
 STANDIN_API BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written, LPOVERLAPPED overlapped);
 STANDIN_API void GetStartupInfoA(LPSTARTUPINFOA info);
 STANDIN_API LPSTR GetCommandLineA(void);
+STANDIN_API DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
+STANDIN_API BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
 STANDIN_API HMODULE GetModuleHandleA(LPCSTR name);
 STANDIN_API __attribute__((noreturn)) void ExitProcess(UINT exitCode);
 STANDIN_API void Sleep(DWORD milliseconds);
