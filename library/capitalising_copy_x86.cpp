@@ -39,20 +39,24 @@ __attribute__((noinline)) CopyWidth ProcessorWidth() {
     return CopyWidth::Avx2;
 }
 
-bool Equal(const char *a, const char *b) {
-    while (*a != 0 && *a == *b) ++a, ++b;
-    return *a == *b;
-}
-
-// The cap that VELMORIN_WIDEST_COPY sets; the widest copy where it is unset
-// or holds anything else.
+// The cap that VELMORIN_WIDEST_COPY sets, in builds made with the switch; the
+// widest copy where it is unset or holds anything else, and always in the
+// deliverables, which read no environment.
 __attribute__((noinline)) CopyWidth RequestedCap() {
+#ifndef VELMORIN_COPY_SWITCH
+    return CopyWidth::Avx512;
+#else
+    auto Equal = [](const char *a, const char *b) {
+        while (*a != 0 && *a == *b) ++a, ++b;
+        return *a == *b;
+    };
     char value[8];
     DWORD length = GetEnvironmentVariableA("VELMORIN_WIDEST_COPY", value, sizeof value);
     if (length == 0 || length >= sizeof value) return CopyWidth::Avx512;
     if (Equal(value, "sse2")) return CopyWidth::Sse2;
     if (Equal(value, "avx2")) return CopyWidth::Avx2;
     return CopyWidth::Avx512;
+#endif
 }
 
 }  // namespace

@@ -28,9 +28,9 @@ bool CanRunAvx512();
 // The copies by width, narrowest first.
 enum class CopyWidth { Sse2, Avx2, Avx512 };
 
-// The widest copy that the processor runs, capped by the environment
-// variable VELMORIN_WIDEST_COPY ("sse2", "avx2" or "avx512") where it is
-// set, so that the narrower copies can be tested and measured on a processor
+// The widest copy that the processor runs. In benchmark and test builds
+// (VELMORIN_COPY_SWITCH) it is capped by the environment variable
+// VELMORIN_WIDEST_COPY ("sse2", "avx2" or "avx512") where it is set, so that the narrower copies can be tested and measured on a processor
 // that has the wider ones. The variable never widens: a value the processor
 // cannot run, or one not recognised, leaves the processor's choice.
 CopyWidth WidestCopy();

@@ -99,12 +99,13 @@ if [ "$windows" = yes ]; then
                 triple=x86_64-w64-mingw32 loader=/usr/lib/wine/wine64
             fi
             echo "=== $target: the DLL and the benchmark program"
-            cmake --preset "$target" >/dev/null
-            cmake --build --preset "$target" --target velmorin
+            # A build of its own: only there may the variable cap the copy.
+            cmake --preset "$target" -B "build/$target-bench" -DVELMORIN_COPY_SWITCH=ON >/dev/null
+            cmake --build "build/$target-bench" --target velmorin
             program="$results/velmorin_bench_$target.exe"
             "$triple-g++-posix" -O2 -std=c++17 -I. -static -o "$program" \
                 bench/windows_bench.cpp bench/peers.cpp bench/sample_text.cpp -loleaut32
-            dll=$(winepath -w "build/$target/out/VELMORIN.DLL")
+            dll=$(winepath -w "build/$target-bench/out/VELMORIN.DLL")
             for path in "${paths[@]}"; do
                 echo "=== $target under Wine, $path copy (about a minute)"
                 VELMORIN_WIDEST_COPY=$path measure "$target-$path" \

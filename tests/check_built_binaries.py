@@ -104,6 +104,7 @@ def properties(objdump, path):
     image = PeImage(path)
     library = image.characteristics & 0x2000 != 0
     debug_file = path + ".debug"
+    dump = run(objdump, "-p", path)
     p = {"file": os.path.basename(path), "size": len(image.data), "library": library,
          "x64": image.machine == MACHINE_AMD64, "flags": image.dll_characteristics,
          "subsystem": image.subsystem,
@@ -116,7 +117,8 @@ def properties(objdump, path):
          "symbols left": image.symbol_count,
          "debug sections left": [s.name for s in image.sections if s.name.startswith(".debug")],
          "build ids": image.codeview_ids(), "debug link": image.debug_link(),
-         "imports": sorted({m.lower() for m in re.findall(r"DLL Name:\s+(\S+)", run(objdump, "-p", path))})}
+         "imports": sorted({m.lower() for m in re.findall(r"DLL Name:\s+(\S+)", dump)}),
+         "environment reads": sorted(set(re.findall(r"\b(GetEnvironment\w*|getenv)\b", dump)))}
     runtime_functions = image.runtime_functions()
     p["unwind entries"] = len(runtime_functions)
     resources = image.resources()
@@ -176,6 +178,10 @@ def failures_of(p, version, entry_prefix):
     if not p["imports"] or not set(p["imports"]) <= allowed:
         failures.append(f"imports {p['imports']}, want only {sorted(allowed)}")
 
+    # The system reads no environment: a switch that does belongs to
+    # benchmark and test builds only.
+    if p["environment reads"]:
+        failures.append(f"reads the environment: {p['environment reads']}")
     if p["x64"] and p["unwind entries"] == 0:
         failures.append("no exception directory (.pdata): stack walks cannot pass through")
     if p["x64"] and p["debug file"] and p["uncovered functions"]:
