@@ -2,6 +2,7 @@
 // through the console's own functions: cells, attributes, cursor and shape.
 #include <cstdint>
 
+#include "tests/support/row_label.h"
 #include "tests/support/screen_fixture.h"
 
 namespace ca = counting_allocator;
@@ -26,7 +27,7 @@ std::string Letters(int count) {
 
 TEST_F(ScreenTest, ClearScreenBlanksTheWholeBufferInAttribute7AndHomesTheCursor) {
     for (Size size : kSizes) {
-        const std::string row = " [" + (testing::Message() << (std::to_string(size.width) + "x" + std::to_string(size.height))).GetString() + "]";
+        const std::string row = RowLabel(size.width, "x", size.height);
         MakeScreen(size.width, size.height);
         Paint('#', BACKGROUND_BLUE | FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_INTENSITY);
         PlaceCursor(size.width - 1, size.height - 1);
@@ -47,7 +48,7 @@ TEST_F(ScreenTest, ClearScreenKeepsAHiddenCursorHiddenAndBringsAVisibleOneBackAt
     };
     const Case cases[] = {{{25, TRUE}, {25, TRUE}}, {{100, TRUE}, {99, TRUE}}, {{40, FALSE}, {40, FALSE}}};
     for (const Case &c : cases) {
-        const std::string row = " [" + (testing::Message() << (std::to_string(c.before.dwSize) + (c.before.bVisible ? " visible" : " hidden"))).GetString() + "]";
+        const std::string row = RowLabel(c.before.dwSize, c.before.bVisible ? " visible" : " hidden");
         MakeScreen(16, 2);
         ASSERT_TRUE(SetConsoleCursorInfo(Console.screen, &c.before)) << row;
         Console.cursor = c.before;
@@ -61,7 +62,7 @@ TEST_F(ScreenTest, ClearScreenKeepsAHiddenCursorHiddenAndBringsAVisibleOneBackAt
 
 TEST_F(ScreenTest, SentenceThenLineEndLeavesTheTextInRowOneAndTheCursorBelow) {
     for (int rows : {2, 25}) {
-        const std::string row = " [" + (testing::Message() << (rows)).GetString() + "]";
+        const std::string row = RowLabel(rows);
         MakeScreen(80, rows);
         Paint('#', 0x1E);
         ClearScreen();
@@ -90,7 +91,7 @@ TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfAMiddleRowMovesToTheNextRowAndALine
 TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfTheLastRowOwesTheScrollToTheNextWrite) {
     for (Size size : kSizes) {
         if (size.height < 2) continue;  // needs a row above to see the scroll
-        const std::string row = " [" + (testing::Message() << (std::to_string(size.width) + "x" + std::to_string(size.height))).GetString() + "]";
+        const std::string row = RowLabel(size.width, "x", size.height);
         int last = size.height - 1;
         MakeScreen(size.width, size.height);
         PlaceCursor(0, last - 1);
@@ -113,7 +114,7 @@ TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfTheLastRowOwesTheScrollToTheNextWri
 TEST_F(ScreenTest, LineEndAfterTextEndingAtTheBottomRightScrollsTwice) {
     for (Size size : kSizes) {
         if (size.height < 3) continue;  // three rows show both scrolls
-        const std::string row = " [" + (testing::Message() << (std::to_string(size.width) + "x" + std::to_string(size.height))).GetString() + "]";
+        const std::string row = RowLabel(size.width, "x", size.height);
         int last = size.height - 1;
         MakeScreen(size.width, size.height);
         PlaceCursor(0, last - 2);
@@ -239,7 +240,7 @@ TEST_F(ScreenTest, MoveCursorOutOfRangeKeepsThatCoordinateAndClearsThePendingScr
     };
     MakeScreen(16, 4);
     for (const Case &c : cases) {
-        const std::string row = " [" + (testing::Message() << (std::to_string(c.column) + "," + std::to_string(c.row))).GetString() + "]";
+        const std::string row = RowLabel(c.column, ",", c.row);
         PlaceCursor(5, 2);
         Console.pendingScroll = 0xFF;
         MoveCursor(c.column, c.row);
