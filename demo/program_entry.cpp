@@ -8,7 +8,7 @@
 
 extern "C" DECLSPEC_NORETURN void WINAPI ProgramEntry() {
     SetUpConsole();
-    Startup.startReason = 1;
+    Startup.startReason = kStartReasonProcessStart;
 
     STARTUPINFOA info{};
     info.cb = sizeof info;

@@ -37,7 +37,7 @@ TEST_F(ScreenTest, ClearScreenBlanksTheWholeBufferInAttribute7AndHomesTheCursor)
             if (cell.Char.AsciiChar != ' ' || cell.Attributes != 7) ++wrong;
         EXPECT_EQ(wrong, 0) << "cells not blank in attribute 7" << row;
         EXPECT_EQ(Cursor(), Coord(0, 0)) << row;
-        EXPECT_EQ(Console.pendingScroll, 0) << row;
+        EXPECT_EQ(Console.pendingScroll, kNoScrollOwed) << row;
     }
 }
 
@@ -79,7 +79,7 @@ TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfAMiddleRowMovesToTheNextRowAndALine
     MakeScreen(16, 4);
     Write(Letters(16));
     EXPECT_EQ(Cursor(), Coord(0, 1));
-    EXPECT_EQ(Console.pendingScroll, 0);
+    EXPECT_EQ(Console.pendingScroll, kNoScrollOwed);
     WriteLineEnd();
     EXPECT_EQ(Cursor(), Coord(0, 2));
     Write("next");
@@ -101,13 +101,13 @@ TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfTheLastRowOwesTheScrollToTheNextWri
         Write(full);
         EXPECT_EQ(Row(last), full) << "written, not yet scrolled" << row;
         EXPECT_EQ(Cursor(), Coord(0, last)) << "over the text just written" << row;
-        EXPECT_EQ(Console.pendingScroll, 0xFF) << row;
+        EXPECT_EQ(Console.pendingScroll, kScrollOwed) << row;
 
         Write("xy");
         EXPECT_EQ(Row(last - 1), full) << row;
         EXPECT_EQ(Row(last), "xy" + Blank(size.width - 2)) << row;
         EXPECT_EQ(Cursor(), Coord(2, last)) << row;
-        EXPECT_EQ(Console.pendingScroll, 0) << row;
+        EXPECT_EQ(Console.pendingScroll, kNoScrollOwed) << row;
     }
 }
 
@@ -126,7 +126,7 @@ TEST_F(ScreenTest, LineEndAfterTextEndingAtTheBottomRightScrollsTwice) {
         EXPECT_EQ(Row(last - 1), Blank(size.width)) << row;
         EXPECT_EQ(Row(last), Blank(size.width)) << row;
         EXPECT_EQ(Cursor(), Coord(0, last)) << row;
-        EXPECT_EQ(Console.pendingScroll, 0) << row;
+        EXPECT_EQ(Console.pendingScroll, kNoScrollOwed) << row;
     }
 }
 
@@ -180,7 +180,7 @@ TEST_F(ScreenTest, EachByteOfAOneCellScreenReplacesTheLast) {
     Write("abc");
     EXPECT_EQ(Row(0), "c");
     EXPECT_EQ(Cursor(), Coord(0, 0));
-    EXPECT_EQ(Console.pendingScroll, 0xFF);
+    EXPECT_EQ(Console.pendingScroll, kScrollOwed);
 }
 
 TEST_F(ScreenTest, ControlBytesEachFillOneCellAndDoNothingElse) {
@@ -209,7 +209,7 @@ TEST_F(ScreenTest, EmptyWriteTextMakesNoConsoleCallAndStillPops) {
     Write(Letters(16));
     PushOwned(frame, nullptr);
     WriteText(frame);
-    EXPECT_EQ(Console.pendingScroll, 0xFF) << "a pending scroll stays pending";
+    EXPECT_EQ(Console.pendingScroll, kScrollOwed) << "a pending scroll stays pending";
     EXPECT_EQ(Cursor(), Coord(0, 1));
     EXPECT_EQ(Row(1), Letters(16));
 }
@@ -242,10 +242,10 @@ TEST_F(ScreenTest, MoveCursorOutOfRangeKeepsThatCoordinateAndClearsThePendingScr
     for (const Case &c : cases) {
         const std::string row = RowLabel(c.column, ",", c.row);
         PlaceCursor(5, 2);
-        Console.pendingScroll = 0xFF;
+        Console.pendingScroll = kScrollOwed;
         MoveCursor(c.column, c.row);
         EXPECT_EQ(Cursor(), c.expected) << row;
-        EXPECT_EQ(Console.pendingScroll, 0) << row;
+        EXPECT_EQ(Console.pendingScroll, kNoScrollOwed) << row;
     }
     MakeScreen(300, 9001);
     MoveCursor(300, 9001);
@@ -261,8 +261,8 @@ TEST_F(ScreenTest, WithoutAConsoleEveryScreenOperationDoesNothing) {
     Write("text");
     WriteLineEnd();
     MoveCursor(1, 1);
-    EXPECT_EQ(Console.cursor.bVisible, 1);
-    EXPECT_EQ(Console.pendingScroll, 0);
+    EXPECT_EQ(Console.cursor.bVisible, kCursorVisible);
+    EXPECT_EQ(Console.pendingScroll, kNoScrollOwed);
 }
 
 TEST_F(ScreenTest, SetUpConsoleWritesThroughStandardOutputOnlyWhenThatIsAConsole) {

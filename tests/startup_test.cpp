@@ -118,7 +118,7 @@ TEST(StartUp, AfterInitialisationADivisionByZeroGivesAnInfinity) {
     FloatingPointControlKept kept;
     LoadTrappingFloatingPointControl();
     StartupRecord record{};
-    record.startReason = 1;
+    record.startReason = kStartReasonProcessStart;
     InitialiseRuntime(record);
 #if defined(__i386__) || defined(__x86_64__)
     // Checked before dividing: without the set-up the division would trap.
