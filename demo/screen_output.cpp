@@ -107,7 +107,10 @@ void MoveCursor(std::int32_t column, std::int32_t row) {
     if (row < 1 || row > screen.height) row = wasRow;
     SetConsoleCursorPosition(Console.screen, COORD{static_cast<SHORT>(column - 1), static_cast<SHORT>(row - 1)});
     Console.pendingScroll = kNoScrollOwed;
-    // Moving up gives the console a moment before the next write.
+    // After an upward move the program gives up the processor twice, about a
+    // millisecond each, before it writes again: the console shows the cursor
+    // in its new place before text lands above the row it left. The pause is
+    // part of how the program paces the console, not of the cells it writes.
     if (row < wasRow) {
         Sleep(1);
         Sleep(1);
@@ -133,6 +136,10 @@ void ClearScreen() {
     FillConsoleOutputCharacterA(Console.screen, ' ', count, COORD{0, 0}, &written);
     FillConsoleOutputAttribute(Console.screen, CurrentAttribute(), count, COORD{0, 0}, &written);
     MoveCursor(1, 1);
+    // After the fills, the first 64 cells are written again through the text
+    // writer, four spaces at a time: the clear reaches the console as cell
+    // writes as well as fills, and on a buffer of fewer than 64 cells it wraps
+    // and scrolls as any text does. The cells stay blank and the cursor home.
     for (int i = 0; i < 16; ++i) WriteSpaces(4);
     MoveCursor(1, 1);
     ResumeCursor();

@@ -1,5 +1,7 @@
 // The program's screen operations on screen buffers of many sizes, checked
 // through the console's own functions: cells, attributes, cursor and shape.
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 
 #include "tests/support/row_label.h"
@@ -252,6 +254,30 @@ TEST_F(ScreenTest, MoveCursorOutOfRangeKeepsThatCoordinateAndClearsThePendingScr
     EXPECT_EQ(Cursor(), Coord(299, 9000));
     MoveCursor(301, 9002);
     EXPECT_EQ(Cursor(), Coord(299, 9000));
+}
+
+TEST_F(ScreenTest, MovingTheCursorUpPausesTwiceForAboutAMillisecondEach) {
+    using Clock = std::chrono::steady_clock;
+    MakeScreen(16, 4);
+    constexpr int kMoves = 30;
+    // The same moves down and up, the quickest of three rounds each: what up
+    // takes beyond down is the pauses, at least a millisecond each.
+    auto quickest = [&](int from, int to) {
+        Clock::duration best = Clock::duration::max();
+        for (int round = 0; round < 3; ++round) {
+            auto start = Clock::now();
+            for (int i = 0; i < kMoves; ++i) {
+                PlaceCursor(0, from);
+                MoveCursor(1, to + 1);
+            }
+            best = std::min(best, Clock::now() - start);
+        }
+        return best;
+    };
+    Clock::duration down = quickest(0, 3), up = quickest(3, 0);
+    EXPECT_GE(up - down, std::chrono::milliseconds(2 * kMoves - kMoves / 5))
+        << "up " << std::chrono::duration_cast<std::chrono::microseconds>(up).count() << " us, down "
+        << std::chrono::duration_cast<std::chrono::microseconds>(down).count() << " us";
 }
 
 TEST_F(ScreenTest, WithoutAConsoleEveryScreenOperationDoesNothing) {
