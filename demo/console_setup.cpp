@@ -10,7 +10,7 @@ constexpr std::uint32_t kLargestCursor = 99;
 }
 
 void InitialiseConsoleState() {
-    Console.pendingScroll = 0;
+    Console.pendingScroll = kNoScrollOwed;
     Console.foregroundColour = 7;
     Console.backgroundColour = 0;
 }
@@ -33,30 +33,30 @@ void SetUpConsole() {
     if (GetConsoleCursorInfo(Console.screen, &Console.cursor) && Console.cursor.dwSize != 0) return;
     if (GetConsoleCursorInfo(Console.standardOutput, &Console.cursor) && Console.cursor.dwSize != 0) return;
     Console.cursor.dwSize = 1;
-    Console.cursor.bVisible = 1;
+    Console.cursor.bVisible = kCursorVisible;
     SetConsoleCursorInfo(Console.screen, &Console.cursor);
 }
 
 void SetCursorShape(std::int32_t n) {
     if (n == 0) {
-        Console.cursor.bVisible = 0;
+        Console.cursor.bVisible = kCursorHidden;
     } else if (n < 0) {
-        Console.cursor.bVisible = 1;
+        Console.cursor.bVisible = kCursorVisible;
     } else {
         Console.cursor.dwSize = static_cast<std::uint32_t>(n) < kLargestCursor ? n : kLargestCursor;
-        Console.cursor.bVisible = 1;
+        Console.cursor.bVisible = kCursorVisible;
     }
     SetConsoleCursorInfo(Console.screen, &Console.cursor);
 }
 
-// -1 remembers that the cursor was visible and must come back.
+// Suspended remembers that the cursor was visible and must come back.
 void SuspendCursor() {
-    if (Console.cursor.bVisible == 0) return;
+    if (Console.cursor.bVisible == kCursorHidden) return;
     SetCursorShape(0);
-    Console.cursor.bVisible = -1;
+    Console.cursor.bVisible = kCursorSuspended;
 }
 
 void ResumeCursor() {
-    if (Console.cursor.bVisible == 0) SetCursorShape(0);
+    if (Console.cursor.bVisible == kCursorHidden) SetCursorShape(0);
     else SetCursorShape(static_cast<std::int32_t>(Console.cursor.dwSize));
 }

@@ -7,10 +7,22 @@
 
 #include "platform/windows.h"
 
+// The pending scroll. Owed: the last written cell was the last cell of the
+// last row, and one line of scroll is owed before anything more is written
+// there. Any value but kNoScrollOwed counts as owed.
+constexpr std::uint8_t kNoScrollOwed = 0;
+constexpr std::uint8_t kScrollOwed = 0xFF;
+
+// The cursor visibility as the program keeps it. The console reports 0 for a
+// hidden cursor and any nonzero value for a visible one; kCursorSuspended is
+// the program's own: visible, but hidden for the duration of a screen
+// operation, and shown again when it ends.
+constexpr BOOL kCursorHidden = 0;
+constexpr BOOL kCursorVisible = 1;
+constexpr BOOL kCursorSuspended = -1;
+
 struct ConsoleState {
-    // 0xFF: the last written cell was the last cell of the last row, and one
-    // line of scroll is owed before anything more is written there.
-    std::uint8_t pendingScroll;
+    std::uint8_t pendingScroll;  // kNoScrollOwed or kScrollOwed
     std::uint32_t foregroundColour;  // 0 to 15
     std::uint32_t backgroundColour;  // 0 to 15
     HANDLE consoleInput;             // "CONIN$", read by KeyWaiting
@@ -18,8 +30,8 @@ struct ConsoleState {
     HANDLE standardError;
     HANDLE standardInput;
     HANDLE standardOutput;
-    // dwSize: 1 to 100 percent of the cell. bVisible: 0 hidden, nonzero
-    // visible, -1 visible but hidden for the duration of a screen operation.
+    // dwSize: 1 to 100 percent of the cell. bVisible: kCursorHidden, any
+    // other value the console reports (visible), or kCursorSuspended.
     CONSOLE_CURSOR_INFO cursor;
 };
 

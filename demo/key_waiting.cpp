@@ -5,9 +5,11 @@
 #include "demo/console_state.h"
 #include "platform/windows.h"
 
-const std::uint8_t ModifierScanCodes[7] = {0x1D, 0x2A, 0x36, 0x38, 0x3A, 0x45, 0x46};
-
 namespace {
+
+// Scan codes (set 1) of the keys that do not count when pressed on their own:
+// Ctrl, left Shift, right Shift, Alt, Caps Lock, Num Lock, Scroll Lock.
+const std::uint8_t ModifierScanCodes[7] = {0x1D, 0x2A, 0x36, 0x38, 0x3A, 0x45, 0x46};
 
 bool IsModifierScanCode(WORD scanCode) {
     std::uint8_t low = static_cast<std::uint8_t>(scanCode & 0xFF);

@@ -4,10 +4,6 @@
 
 #include <cstdint>
 
-// Scan codes (set 1) of the keys that do not count when pressed on their own:
-// Ctrl, left Shift, right Shift, Alt, Caps Lock, Num Lock, Scroll Lock.
-extern const std::uint8_t ModifierScanCodes[7];
-
 // -1 when a key press is at the head of the console input, left there; 0 when
 // none is. Releases, lone modifier presses and every other kind of event ahead
 // of the first press are removed, oldest first. Never waits.

@@ -10,7 +10,7 @@
 extern "C" DECLSPEC_NORETURN UNPROTECTED_FRAME void WINAPI ProgramEntry() {
     SeedStackGuard();
     SetUpConsole();
-    Startup.startReason = 1;
+    Startup.startReason = kStartReasonProcessStart;
 
     STARTUPINFOA info{};
     info.cb = sizeof info;

@@ -39,8 +39,8 @@ void WriteBytes(const unsigned char *bytes, std::uint32_t count) {
     if (!ReadScreen(screen)) return;
     std::int32_t x = screen.column, y = screen.row;
     while (count > 0) {
-        if (Console.pendingScroll != 0) {
-            Console.pendingScroll = 0;
+        if (Console.pendingScroll != kNoScrollOwed) {
+            Console.pendingScroll = kNoScrollOwed;
             ScrollUpOneLine();
         }
         std::uint32_t n = static_cast<std::uint32_t>(screen.width - x);
@@ -62,7 +62,7 @@ void WriteBytes(const unsigned char *bytes, std::uint32_t count) {
             x = 0;
             // On the last row the scroll is owed, not made: the cursor may
             // stay on the text just written until something else comes.
-            if (y + 1 == screen.height) Console.pendingScroll = 0xFF;
+            if (y + 1 == screen.height) Console.pendingScroll = kScrollOwed;
             else ++y;
         }
     }
@@ -90,8 +90,8 @@ void WriteLineEnd() {
     if (!ReadScreen(screen)) return;
     if (screen.row + 1 == screen.height) {
         std::uint8_t owed = Console.pendingScroll;
-        Console.pendingScroll = 0;
-        if (owed != 0) ScrollUpOneLine();
+        Console.pendingScroll = kNoScrollOwed;
+        if (owed != kNoScrollOwed) ScrollUpOneLine();
         ScrollUpOneLine();
         MoveCursor(1, screen.row + 1);
     } else {
@@ -106,8 +106,11 @@ void MoveCursor(std::int32_t column, std::int32_t row) {
     if (column < 1 || column > screen.width) column = wasColumn;
     if (row < 1 || row > screen.height) row = wasRow;
     SetConsoleCursorPosition(Console.screen, COORD{static_cast<SHORT>(column - 1), static_cast<SHORT>(row - 1)});
-    Console.pendingScroll = 0;
-    // Moving up gives the console a moment before the next write.
+    Console.pendingScroll = kNoScrollOwed;
+    // After an upward move the program gives up the processor twice, about a
+    // millisecond each, before it writes again: the console shows the cursor
+    // in its new place before text lands above the row it left. The pause is
+    // part of how the program paces the console, not of the cells it writes.
     if (row < wasRow) {
         Sleep(1);
         Sleep(1);
@@ -133,6 +136,10 @@ void ClearScreen() {
     FillConsoleOutputCharacterA(Console.screen, ' ', count, COORD{0, 0}, &written);
     FillConsoleOutputAttribute(Console.screen, CurrentAttribute(), count, COORD{0, 0}, &written);
     MoveCursor(1, 1);
+    // After the fills, the first 64 cells are written again through the text
+    // writer, four spaces at a time: the clear reaches the console as cell
+    // writes as well as fills, and on a buffer of fewer than 64 cells it wraps
+    // and scrolls as any text does. The cells stay blank and the cursor home.
     for (int i = 0; i < 16; ++i) WriteSpaces(4);
     MoveCursor(1, 1);
     ResumeCursor();

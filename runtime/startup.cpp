@@ -8,7 +8,7 @@
 StartupRecord Startup;
 
 void InitialiseRuntime(const StartupRecord &record) {
-    if (record.startReason != 1) return;
+    if (record.startReason != kStartReasonProcessStart) return;
     EmptyData = 0;
     InitialiseModuleState();
     SetFloatingPointControl();

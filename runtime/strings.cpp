@@ -62,10 +62,6 @@ StringBytes StringData(TempEntry entry) {
     return StringData(entry.handle);
 }
 
-unsigned char *StringDataPointer(StringHandle variable) {
-    return StringData(variable).data;
-}
-
 void CopyBytes(unsigned char *to, const unsigned char *from, std::uint32_t count) {
     std::memcpy(to, from, count);
 }

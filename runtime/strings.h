@@ -38,7 +38,6 @@ void FreeString(TempEntry entry);
 // Reads without taking anything: the pointer lives as long as the handle.
 StringBytes StringData(StringHandle handle);
 StringBytes StringData(TempEntry entry);
-unsigned char *StringDataPointer(StringHandle variable);
 
 // Pushes a new owned copy of a literal record (2-byte count, then bytes).
 // The frame owns the entry. On allocation failure the pushed entry is the

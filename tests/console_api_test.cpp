@@ -11,6 +11,7 @@
 
 #include "platform/windows.h"
 #include "tests/support/child_run.h"
+#include "tests/support/row_label.h"
 #include "tests/support/wine_departures.h"
 
 // Found by argument lookup, so they live beside the record's own namespace.
@@ -158,7 +159,7 @@ TEST_F(ConsoleApiTest, FillStartingOutsideTheBufferFillsNothing) {
     SKIP_ON_WINE(WineDeparture::FillStartOutsideBuffer);
     HANDLE h = Buffer(10, 3);
     for (COORD start : {At(10, 0), At(-1, 1), At(0, 3), At(0, -1)}) {
-        const std::string row = " [" + (testing::Message() << (std::to_string(start.X) + "," + std::to_string(start.Y))).GetString() + "]";
+        const std::string row = RowLabel(start.X, ",", start.Y);
         DWORD written = kSentinel;
         EXPECT_TRUE(FillConsoleOutputCharacterA(h, 'x', 5, start, &written)) << row;
         EXPECT_EQ(written, 0u) << row;
@@ -183,7 +184,7 @@ TEST_F(ConsoleApiTest, BlockWritesAreTrimmedToTheCallersCellsThenToTheBuffer) {
         {At(3, 3), At(0, 0), Rect(2, 14, 4, 16), Rect(2, 14, 4, 14)},
     };
     for (const Case &c : cases) {
-        const std::string row = " [" + (testing::Message() << c.region).GetString() + "]";
+        const std::string row = RowLabel(c.region);
         SMALL_RECT region = c.region;
         ASSERT_TRUE(WriteConsoleOutputA(h, cells.data(), c.size, c.origin, &region)) << row;
         EXPECT_EQ(region, c.trimmed) << row;
@@ -207,7 +208,7 @@ TEST_F(ConsoleApiTest, InvertedRegionOrOriginOutsideTheCellsIsRefusedAndChangesN
     const Case cases[] = {{At(0, 0), Rect(3, 0, 2, 0)}, {At(0, 0), Rect(0, 1, 1, 0)}, {At(2, 0), Rect(0, 0, 1, 1)},
                           {At(0, 2), Rect(0, 0, 1, 1)}, {At(-1, 0), Rect(0, 0, 1, 1)}};
     for (const Case &c : cases) {
-        const std::string row = " [" + (testing::Message() << c.region).GetString() + "]";
+        const std::string row = RowLabel(c.region);
         SMALL_RECT region = c.region;
         SetLastError(kSentinel);
         ExpectFailure(WriteConsoleOutputA(h, cells, At(2, 2), c.origin, &region), ERROR_INVALID_PARAMETER);
@@ -262,7 +263,7 @@ TEST_F(ConsoleApiTest, ScrollsMoveTheRectangleAndFillWhatItUncovers) {
          {"bbbaa", "cccbb", "---cc"}},
     };
     for (const Case &c : cases) {
-        const std::string row = " [" + (testing::Message() << (c.name)).GetString() + "]";
+        const std::string row = RowLabel(c.name);
         HANDLE h = Buffer(5, 3);
         Rows(h, {"aaaaa", "bbbbb", "ccccc"});
         CHAR_INFO fill = Cell('-', 0x1E);
@@ -330,7 +331,7 @@ TEST_F(ConsoleApiTest, CursorSizeMustBeFrom1To100AndVisibilityReadsBackAs0Or1) {
                           {{100, FALSE}, true, {100, FALSE}}, {{101, TRUE}, false, {40, FALSE}},
                           {{50, 5}, true, {50, TRUE}}};
     for (const Case &c : cases) {
-        const std::string row = " [" + (testing::Message() << (std::to_string(c.set.dwSize) + " " + std::to_string(c.set.bVisible))).GetString() + "]";
+        const std::string row = RowLabel(c.set.dwSize, " ", c.set.bVisible);
         CONSOLE_CURSOR_INFO start{40, FALSE};
         ASSERT_TRUE(SetConsoleCursorInfo(h, &start)) << row;
         SetLastError(kSentinel);
@@ -354,7 +355,7 @@ TEST_F(ConsoleApiTest, CursorPositionMustLieInsideTheBuffer) {
     const Case cases[] = {{At(0, 0), true},   {At(9, 4), true},  {At(10, 0), false},
                           {At(0, 5), false}, {At(-1, 0), false}, {At(0, -1), false}};
     for (const Case &c : cases) {
-        const std::string row = " [" + (testing::Message() << (std::to_string(c.position.X) + "," + std::to_string(c.position.Y))).GetString() + "]";
+        const std::string row = RowLabel(c.position.X, ",", c.position.Y);
         ASSERT_TRUE(SetConsoleCursorPosition(h, At(3, 2))) << row;
         SetLastError(kSentinel);
         EXPECT_EQ(SetConsoleCursorPosition(h, c.position), c.accepted ? TRUE : FALSE) << row;
@@ -474,7 +475,7 @@ TEST_F(ConsoleApiTest, CallsOnTheWrongKindOfHandleFailWith6AndLeaveTheirOutputsA
     HANDLE in = Input();
     HANDLE out = Buffer(10, 3);
     for (HANDLE bad : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE, in}) {
-        const std::string row = " [" + (testing::Message() << (bad == in ? "input handle" : bad == nullptr ? "null" : "invalid")).GetString() + "]";
+        const std::string row = RowLabel(bad == in ? "input handle" : bad == nullptr ? "null" : "invalid");
         CONSOLE_SCREEN_BUFFER_INFO info;
         std::memset(&info, 0x5A, sizeof info);
         SetLastError(kSentinel);
@@ -493,7 +494,7 @@ TEST_F(ConsoleApiTest, CallsOnTheWrongKindOfHandleFailWith6AndLeaveTheirOutputsA
         ExpectFailure(ScrollConsoleScreenBufferA(bad, &scroll, nullptr, At(0, 0), &cell), ERROR_INVALID_HANDLE);
     }
     for (HANDLE bad : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE, out}) {
-        const std::string row = " [" + (testing::Message() << (bad == out ? "output handle" : bad == nullptr ? "null" : "invalid")).GetString() + "]";
+        const std::string row = RowLabel(bad == out ? "output handle" : bad == nullptr ? "null" : "invalid");
         DWORD count = kSentinel;
         ExpectFailure(GetNumberOfConsoleInputEvents(bad, &count), ERROR_INVALID_HANDLE);
         EXPECT_EQ(count, kSentinel) << row;
@@ -580,7 +581,7 @@ TEST_F(ConsoleApiTest, BlockReadsTheCellsCannotHoldOrWhollyOffTheBufferFailAndHa
          ERROR_INVALID_FUNCTION, {4, -1}, {16, 14}},
     };
     for (const Case &c : cases) {
-        const std::string row = std::string(" [") + c.name + "]";
+        const std::string row = RowLabel(c.name);
         std::vector<CHAR_INFO> cells(23 * 17, Cell('#', 0x5A));
         SMALL_RECT region = c.region;
         SetLastError(kSentinel);
@@ -621,7 +622,7 @@ TEST_F(ConsoleApiTest, AMissingArrayIsReportedBeforeAnUnknownHandle) {
         {"input handle, no records", in, nullptr, 1, ERROR_NOACCESS, ERROR_INVALID_ACCESS},
     };
     for (const Case &c : cases) {
-        const std::string row = std::string(" [") + c.name + "]";
+        const std::string row = RowLabel(c.name);
         DWORD count = kSentinel;
         SetLastError(kSentinel);
         EXPECT_FALSE(WriteConsoleInputA(c.handle, c.records, c.length, &count)) << row;
@@ -752,7 +753,7 @@ TEST_F(ConsoleApiTest, AMouseMoveWrittenAloneAfterAMouseMoveOnlyMovesIt) {
     };
     int index = 0;
     for (const Step &s : steps) {
-        const std::string row = " [step " + std::to_string(index++) + "]";
+        const std::string row = RowLabel("step ", index++);
         DWORD count = kSentinel;
         ASSERT_TRUE(WriteConsoleInputA(in, s.written.data(), static_cast<DWORD>(s.written.size()), &count)) << row;
         EXPECT_EQ(count, s.written.size()) << row << " every record counts as written";

@@ -1,7 +1,10 @@
 // The program's screen operations on screen buffers of many sizes, checked
 // through the console's own functions: cells, attributes, cursor and shape.
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 
+#include "tests/support/row_label.h"
 #include "tests/support/screen_fixture.h"
 
 namespace ca = counting_allocator;
@@ -26,7 +29,7 @@ std::string Letters(int count) {
 
 TEST_F(ScreenTest, ClearScreenBlanksTheWholeBufferInAttribute7AndHomesTheCursor) {
     for (Size size : kSizes) {
-        const std::string row = " [" + (testing::Message() << (std::to_string(size.width) + "x" + std::to_string(size.height))).GetString() + "]";
+        const std::string row = RowLabel(size.width, "x", size.height);
         MakeScreen(size.width, size.height);
         Paint('#', BACKGROUND_BLUE | FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_INTENSITY);
         PlaceCursor(size.width - 1, size.height - 1);
@@ -36,7 +39,7 @@ TEST_F(ScreenTest, ClearScreenBlanksTheWholeBufferInAttribute7AndHomesTheCursor)
             if (cell.Char.AsciiChar != ' ' || cell.Attributes != 7) ++wrong;
         EXPECT_EQ(wrong, 0) << "cells not blank in attribute 7" << row;
         EXPECT_EQ(Cursor(), Coord(0, 0)) << row;
-        EXPECT_EQ(Console.pendingScroll, 0) << row;
+        EXPECT_EQ(Console.pendingScroll, kNoScrollOwed) << row;
     }
 }
 
@@ -47,7 +50,7 @@ TEST_F(ScreenTest, ClearScreenKeepsAHiddenCursorHiddenAndBringsAVisibleOneBackAt
     };
     const Case cases[] = {{{25, TRUE}, {25, TRUE}}, {{100, TRUE}, {99, TRUE}}, {{40, FALSE}, {40, FALSE}}};
     for (const Case &c : cases) {
-        const std::string row = " [" + (testing::Message() << (std::to_string(c.before.dwSize) + (c.before.bVisible ? " visible" : " hidden"))).GetString() + "]";
+        const std::string row = RowLabel(c.before.dwSize, c.before.bVisible ? " visible" : " hidden");
         MakeScreen(16, 2);
         ASSERT_TRUE(SetConsoleCursorInfo(Console.screen, &c.before)) << row;
         Console.cursor = c.before;
@@ -61,7 +64,7 @@ TEST_F(ScreenTest, ClearScreenKeepsAHiddenCursorHiddenAndBringsAVisibleOneBackAt
 
 TEST_F(ScreenTest, SentenceThenLineEndLeavesTheTextInRowOneAndTheCursorBelow) {
     for (int rows : {2, 25}) {
-        const std::string row = " [" + (testing::Message() << (rows)).GetString() + "]";
+        const std::string row = RowLabel(rows);
         MakeScreen(80, rows);
         Paint('#', 0x1E);
         ClearScreen();
@@ -78,7 +81,7 @@ TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfAMiddleRowMovesToTheNextRowAndALine
     MakeScreen(16, 4);
     Write(Letters(16));
     EXPECT_EQ(Cursor(), Coord(0, 1));
-    EXPECT_EQ(Console.pendingScroll, 0);
+    EXPECT_EQ(Console.pendingScroll, kNoScrollOwed);
     WriteLineEnd();
     EXPECT_EQ(Cursor(), Coord(0, 2));
     Write("next");
@@ -90,7 +93,7 @@ TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfAMiddleRowMovesToTheNextRowAndALine
 TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfTheLastRowOwesTheScrollToTheNextWrite) {
     for (Size size : kSizes) {
         if (size.height < 2) continue;  // needs a row above to see the scroll
-        const std::string row = " [" + (testing::Message() << (std::to_string(size.width) + "x" + std::to_string(size.height))).GetString() + "]";
+        const std::string row = RowLabel(size.width, "x", size.height);
         int last = size.height - 1;
         MakeScreen(size.width, size.height);
         PlaceCursor(0, last - 1);
@@ -100,20 +103,20 @@ TEST_F(ScreenTest, TextEndingAtTheRightEdgeOfTheLastRowOwesTheScrollToTheNextWri
         Write(full);
         EXPECT_EQ(Row(last), full) << "written, not yet scrolled" << row;
         EXPECT_EQ(Cursor(), Coord(0, last)) << "over the text just written" << row;
-        EXPECT_EQ(Console.pendingScroll, 0xFF) << row;
+        EXPECT_EQ(Console.pendingScroll, kScrollOwed) << row;
 
         Write("xy");
         EXPECT_EQ(Row(last - 1), full) << row;
         EXPECT_EQ(Row(last), "xy" + Blank(size.width - 2)) << row;
         EXPECT_EQ(Cursor(), Coord(2, last)) << row;
-        EXPECT_EQ(Console.pendingScroll, 0) << row;
+        EXPECT_EQ(Console.pendingScroll, kNoScrollOwed) << row;
     }
 }
 
 TEST_F(ScreenTest, LineEndAfterTextEndingAtTheBottomRightScrollsTwice) {
     for (Size size : kSizes) {
         if (size.height < 3) continue;  // three rows show both scrolls
-        const std::string row = " [" + (testing::Message() << (std::to_string(size.width) + "x" + std::to_string(size.height))).GetString() + "]";
+        const std::string row = RowLabel(size.width, "x", size.height);
         int last = size.height - 1;
         MakeScreen(size.width, size.height);
         PlaceCursor(0, last - 2);
@@ -125,7 +128,7 @@ TEST_F(ScreenTest, LineEndAfterTextEndingAtTheBottomRightScrollsTwice) {
         EXPECT_EQ(Row(last - 1), Blank(size.width)) << row;
         EXPECT_EQ(Row(last), Blank(size.width)) << row;
         EXPECT_EQ(Cursor(), Coord(0, last)) << row;
-        EXPECT_EQ(Console.pendingScroll, 0) << row;
+        EXPECT_EQ(Console.pendingScroll, kNoScrollOwed) << row;
     }
 }
 
@@ -179,7 +182,7 @@ TEST_F(ScreenTest, EachByteOfAOneCellScreenReplacesTheLast) {
     Write("abc");
     EXPECT_EQ(Row(0), "c");
     EXPECT_EQ(Cursor(), Coord(0, 0));
-    EXPECT_EQ(Console.pendingScroll, 0xFF);
+    EXPECT_EQ(Console.pendingScroll, kScrollOwed);
 }
 
 TEST_F(ScreenTest, ControlBytesEachFillOneCellAndDoNothingElse) {
@@ -208,7 +211,7 @@ TEST_F(ScreenTest, EmptyWriteTextMakesNoConsoleCallAndStillPops) {
     Write(Letters(16));
     PushOwned(frame, nullptr);
     WriteText(frame);
-    EXPECT_EQ(Console.pendingScroll, 0xFF) << "a pending scroll stays pending";
+    EXPECT_EQ(Console.pendingScroll, kScrollOwed) << "a pending scroll stays pending";
     EXPECT_EQ(Cursor(), Coord(0, 1));
     EXPECT_EQ(Row(1), Letters(16));
 }
@@ -239,18 +242,42 @@ TEST_F(ScreenTest, MoveCursorOutOfRangeKeepsThatCoordinateAndClearsThePendingScr
     };
     MakeScreen(16, 4);
     for (const Case &c : cases) {
-        const std::string row = " [" + (testing::Message() << (std::to_string(c.column) + "," + std::to_string(c.row))).GetString() + "]";
+        const std::string row = RowLabel(c.column, ",", c.row);
         PlaceCursor(5, 2);
-        Console.pendingScroll = 0xFF;
+        Console.pendingScroll = kScrollOwed;
         MoveCursor(c.column, c.row);
         EXPECT_EQ(Cursor(), c.expected) << row;
-        EXPECT_EQ(Console.pendingScroll, 0) << row;
+        EXPECT_EQ(Console.pendingScroll, kNoScrollOwed) << row;
     }
     MakeScreen(300, 9001);
     MoveCursor(300, 9001);
     EXPECT_EQ(Cursor(), Coord(299, 9000));
     MoveCursor(301, 9002);
     EXPECT_EQ(Cursor(), Coord(299, 9000));
+}
+
+TEST_F(ScreenTest, MovingTheCursorUpPausesTwiceForAboutAMillisecondEach) {
+    using Clock = std::chrono::steady_clock;
+    MakeScreen(16, 4);
+    constexpr int kMoves = 30;
+    // The same moves down and up, the quickest of three rounds each: what up
+    // takes beyond down is the pauses, at least a millisecond each.
+    auto quickest = [&](int from, int to) {
+        Clock::duration best = Clock::duration::max();
+        for (int round = 0; round < 3; ++round) {
+            auto start = Clock::now();
+            for (int i = 0; i < kMoves; ++i) {
+                PlaceCursor(0, from);
+                MoveCursor(1, to + 1);
+            }
+            best = std::min(best, Clock::now() - start);
+        }
+        return best;
+    };
+    Clock::duration down = quickest(0, 3), up = quickest(3, 0);
+    EXPECT_GE(up - down, std::chrono::milliseconds(2 * kMoves - kMoves / 5))
+        << "up " << std::chrono::duration_cast<std::chrono::microseconds>(up).count() << " us, down "
+        << std::chrono::duration_cast<std::chrono::microseconds>(down).count() << " us";
 }
 
 TEST_F(ScreenTest, WithoutAConsoleEveryScreenOperationDoesNothing) {
@@ -260,8 +287,8 @@ TEST_F(ScreenTest, WithoutAConsoleEveryScreenOperationDoesNothing) {
     Write("text");
     WriteLineEnd();
     MoveCursor(1, 1);
-    EXPECT_EQ(Console.cursor.bVisible, 1);
-    EXPECT_EQ(Console.pendingScroll, 0);
+    EXPECT_EQ(Console.cursor.bVisible, kCursorVisible);
+    EXPECT_EQ(Console.pendingScroll, kNoScrollOwed);
 }
 
 TEST_F(ScreenTest, SetUpConsoleWritesThroughStandardOutputOnlyWhenThatIsAConsole) {

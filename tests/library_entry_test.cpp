@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr HRESULT kOleAlreadyInitialised = 1;  // S_FALSE
 constexpr std::uint16_t kX87ReservedBit = 0x40;  // reads back as set whatever was loaded
 
 // Runs f on a new thread and waits for it.
@@ -26,7 +25,7 @@ void OnNewThread(F f) {
 bool OleInitialisedHere() {
     HRESULT result = OleInitialize(nullptr);
     OleUninitialize();
-    return result == kOleAlreadyInitialised;
+    return result == S_FALSE;  // already initialised
 }
 
 class LibraryEntryTest : public ::testing::Test {

@@ -116,7 +116,7 @@ TEST(LoadedLibrary, TheBuiltLibraryDoesNotLoadWhenNoThreadLocalIndexIsLeft) {
     DWORD error = GetLastError();
     for (DWORD index : taken) TlsFree(index);
     EXPECT_EQ(module, nullptr);
-    EXPECT_EQ(error, 1114u) << "ERROR_DLL_INIT_FAILED";
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
     if (module != nullptr) FreeLibrary(module);
 
     module = LoadLibraryA(BUILT_LIBRARY);

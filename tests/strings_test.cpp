@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/runtime_error.h"
+#include "tests/support/row_label.h"
 #include "tests/support/string_fixture.h"
 
 namespace ca = counting_allocator;
@@ -20,7 +21,7 @@ std::uint32_t PrefixCount(StringHandle h) {
 TEST_F(StringTest, AllocatesCountedZeroTerminatedStrings) {
     // Large strings take another path through the platform's allocator.
     for (std::uint32_t count : {1u, 5u, 4096u, 9u << 20, (16u << 20) + 3}) {
-        const std::string row = " [" + (testing::Message() << (count)).GetString() + "]";
+        const std::string row = RowLabel(count);
         ca::Reset();
         Allocation a = AllocString(count);
         ASSERT_NE(a.handle, nullptr) << row;
@@ -56,7 +57,7 @@ TEST_F(StringTest, EmptyStringIsNullAndNeverTouchesTheAllocator) {
 
 TEST_F(StringTest, OversizedRequestsFailWithoutCallingTheAllocatorAndTheLargestIsAsked) {
     for (std::uint32_t count : {0x80000000u, 0x80000001u, 0xFFFFFFFFu}) {
-        const std::string row = " [" + (testing::Message() << (count)).GetString() + "]";
+        const std::string row = RowLabel(count);
         Allocation a = AllocString(count);
         EXPECT_EQ(a.handle, nullptr) << row;
         EXPECT_EQ(a.data, &EmptyData) << row;
@@ -194,7 +195,7 @@ TEST_F(StringTest, AssignmentOfAnOwnedStringMovesIt) {
 
 TEST_F(StringTest, AssignmentOfTheEmptyStringReleasesTheVariable) {
     for (bool borrowed : {false, true}) {
-        const std::string row = " [" + (testing::Message() << (borrowed ? "borrowed" : "owned")).GetString() + "]";
+        const std::string row = RowLabel(borrowed ? "borrowed" : "owned");
         StringHandle variable = MakeString("gone");
         CallFrame frame{};
         if (borrowed)

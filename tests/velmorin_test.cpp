@@ -4,6 +4,7 @@
 #include "include/velmorin.h"
 
 #include "tests/support/plain_walk_reference.h"
+#include "tests/support/row_label.h"
 #include "tests/support/string_fixture.h"
 
 namespace ca = counting_allocator;
@@ -37,7 +38,7 @@ const Case kCases[] = {
 
 TEST_F(StringTest, VelmorinCapitalisesTheFirstLetterOfEveryWord) {
     for (const Case &c : kCases) {
-        const std::string row = " [" + (testing::Message() << (c.name)).GetString() + "]";
+        const std::string row = RowLabel(c.name);
         StringHandle argument = MakeString(c.in);
         StringHandle result = VELMORIN(&argument);
         EXPECT_EQ(BytesOf(result), c.out) << row;
@@ -49,7 +50,7 @@ TEST_F(StringTest, VelmorinCapitalisesTheFirstLetterOfEveryWord) {
 
 TEST_F(StringTest, VelmorinReturnsADistinctStringTheCallerOwns) {
     for (bool argumentFirst : {true, false}) {
-        const std::string row = " [" + (testing::Message() << (argumentFirst ? "argument released first" : "result released first")).GetString() + "]";
+        const std::string row = RowLabel(argumentFirst ? "argument released first" : "result released first");
         ca::Reset();
         StringHandle argument = MakeString("dit is een zin.");
         StringHandle cell = argument;
@@ -71,7 +72,7 @@ TEST_F(StringTest, VelmorinGivesThePlainWalksBytesOnLongTextsWithTwoAllocations)
     std::mt19937 random(7);
     for (std::uint32_t length : {16u, 63u, 64u, 65u, 1000u, 4096u + 7}) {
         for (int trial = 0; trial < 4; ++trial) {
-            const std::string row = " [" + (testing::Message() << "length " << length << ", trial " << trial).GetString() + "]";
+            const std::string row = RowLabel("length ", length, ", trial ", trial);
             std::string text = plain_walk_reference::RandomText(random, length);
             ca::Reset();
             StringHandle argument = MakeString(text);
@@ -96,7 +97,7 @@ TEST_F(StringTest, VelmorinOfTheEmptyStringAllocatesNothing) {
 
 TEST_F(StringTest, VelmorinFailingAtEachOfItsAllocationsGivesTheEmptyStringAndError7) {
     for (const std::string text : {std::string("dit is een zin."), std::string("q"), std::string(4096 + 3, 'a')}) {
-        const std::string row = " [" + (testing::Message() << text.size() << " bytes").GetString() + "]";
+        const std::string row = RowLabel(text.size(), " bytes");
         StringHandle argument = MakeString(text);
         std::uint32_t before = ca::Requests();
         FreeString(VELMORIN(&argument));

@@ -7,16 +7,13 @@
 #include "platform/posix/win32_api.h"
 
 namespace {
-constexpr HRESULT kOk = 0;
-constexpr HRESULT kAlreadyInitialised = 1;  // S_FALSE
-
 thread_local std::int32_t oleDepth;
 std::atomic<std::int64_t> liveGlobalBlocks{0};
 std::atomic<bool> failGlobalAlloc{false};
 }  // namespace
 
 STANDIN_API HRESULT OleInitialize(LPVOID) {
-    return oleDepth++ == 0 ? kOk : kAlreadyInitialised;
+    return oleDepth++ == 0 ? S_OK : S_FALSE;  // S_FALSE: already initialised on this thread
 }
 
 STANDIN_API void OleUninitialize(void) {

@@ -23,7 +23,7 @@ bool Headless() { return !isatty(STDOUT_FILENO) && !isatty(STDERR_FILENO); }
 TEST(StandinConsole, MissingOutputPointersFailInsteadOfCrashing) {
     HANDLE out = Open("CONOUT$");
     HANDLE in = Open("CONIN$");
-    SetLastError(0);
+    SetLastError(ERROR_SUCCESS);
     EXPECT_FALSE(GetConsoleScreenBufferInfo(out, nullptr));
     EXPECT_EQ(GetLastError(), ERROR_NOACCESS);
     EXPECT_FALSE(FillConsoleOutputCharacterA(out, 'x', 1, COORD{0, 0}, nullptr));

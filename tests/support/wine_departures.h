@@ -29,15 +29,16 @@ inline const char *WineDepartureReason(WineDeparture departure) {
     case WineDeparture::BlockWriteBadRegionAccepted:
         return "Wine's WriteConsoleOutputA returns TRUE for an inverted region or an origin outside the "
                "caller's cells (and reads before the array for a negative origin); Windows, like Wine's "
-               "WriteConsoleOutputW, refuses them with 87";
+               "WriteConsoleOutputW, refuses them with ERROR_INVALID_PARAMETER";
     case WineDeparture::ScrollSourceOutsideBuffer:
-        return "Wine fails ScrollConsoleScreenBuffer with 87 when the scroll rectangle pokes outside the "
-               "buffer or is empty; Windows clips it and succeeds";
+        return "Wine fails ScrollConsoleScreenBuffer with ERROR_INVALID_PARAMETER when the scroll rectangle "
+               "pokes outside the buffer or is empty; Windows clips it and succeeds";
     case WineDeparture::ScrollNulFill:
         return "Wine fills with a zero character and attribute 0 as given; Windows takes that fill to mean "
                "a space in the buffer's own attributes";
     case WineDeparture::LimitsNotChecked:
-        return "Wine accepts any SetConsoleMode bits and a buffer side of 32767; Windows refuses them with 87";
+        return "Wine accepts any SetConsoleMode bits and a buffer side of 32767; Windows refuses them with "
+               "ERROR_INVALID_PARAMETER";
     case WineDeparture::ActiveBufferKeptWhenClosed:
         return "Wine keeps a closed active screen buffer active; Windows makes the buffer active before it "
                "active again";
