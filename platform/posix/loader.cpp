@@ -111,12 +111,12 @@ STANDIN_API HMODULE LoadLibraryA(LPCSTR name) {
     void *handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
     loader.loadingDynamically = false;
     if (handle == nullptr) {
-        SetLastError(126);  // ERROR_MOD_NOT_FOUND
+        SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
     if (loader.lastAttachFailed) {
         dlclose(handle);
-        SetLastError(1114);  // ERROR_DLL_INIT_FAILED
+        SetLastError(ERROR_DLL_INIT_FAILED);
         return nullptr;
     }
     return handle;
@@ -125,11 +125,11 @@ STANDIN_API HMODULE LoadLibraryA(LPCSTR name) {
 STANDIN_API FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     // ELF has no ordinals: a name that is really an ordinal finds nothing.
     if (reinterpret_cast<std::uintptr_t>(name) < 0x10000) {
-        SetLastError(127);  // ERROR_PROC_NOT_FOUND
+        SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
     }
     void *symbol = dlsym(module, name);
-    if (symbol == nullptr) SetLastError(127);
+    if (symbol == nullptr) SetLastError(ERROR_PROC_NOT_FOUND);
     return reinterpret_cast<FARPROC>(symbol);
 }
 
