@@ -9,7 +9,15 @@ enum class ChildEnding {
     Unsupported,  // this build cannot tell (its run-time takes over signals)
 };
 
-const char *ChildEndingName(ChildEnding ending);
+inline const char *ChildEndingName(ChildEnding ending) {
+    switch (ending) {
+    case ChildEnding::Normally: return "normally";
+    case ChildEnding::ByCtrlC: return "by Ctrl+C";
+    case ChildEnding::Otherwise: return "otherwise";
+    case ChildEnding::Unsupported: return "unsupported";
+    }
+    return "?";
+}
 
 // Runs piece in a child process and waits for it to end. On Windows the
 // child is this program again, running only the current test, so the

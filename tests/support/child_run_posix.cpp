@@ -8,16 +8,6 @@
 
 #include "tests/support/child_run.h"
 
-const char *ChildEndingName(ChildEnding ending) {
-    switch (ending) {
-    case ChildEnding::Normally: return "normally";
-    case ChildEnding::ByCtrlC: return "by Ctrl+C";
-    case ChildEnding::Otherwise: return "otherwise";
-    case ChildEnding::Unsupported: return "unsupported";
-    }
-    return "?";
-}
-
 ChildEnding RunInChild(void (*piece)()) {
 #if defined(__SANITIZE_THREAD__)
     // ThreadSanitizer defers signals, so a process that re-raises SIGINT does

@@ -20,16 +20,6 @@ BOOL WINAPI OutliveCtrlC(DWORD event) { return event == CTRL_C_EVENT ? TRUE : FA
 
 }  // namespace
 
-const char *ChildEndingName(ChildEnding ending) {
-    switch (ending) {
-    case ChildEnding::Normally: return "normally";
-    case ChildEnding::ByCtrlC: return "by Ctrl+C";
-    case ChildEnding::Otherwise: return "otherwise";
-    case ChildEnding::Unsupported: return "unsupported";
-    }
-    return "?";
-}
-
 ChildEnding RunInChild(void (*piece)()) {
     char flag[4] = {};
     if (GetEnvironmentVariableA(kChildVariable, flag, sizeof flag) > 0) {
