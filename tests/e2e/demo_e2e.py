@@ -134,6 +134,9 @@ def scenario_screen(args, cols, rows):
         check(failures, run.wait_for(lambda: run.exit_code() is not None, args.timeout), "no exit after the key")
         check(failures, run.exit_code() == 0, f"exit code {run.exit_code()}")
         if args.bells:
+            # tmux copies the pane's output to the record in its own time,
+            # which may be after the exit code is written.
+            run.wait_for(lambda: run.bells() >= 2, 2)
             check(failures, run.bells() == 2, f"{run.bells()} bells in all, want 2")
         return screen, cursor
     return body
@@ -168,6 +171,7 @@ def scenario_key_first(args):
         check(failures, run.exit_code() == 0, f"exit code {run.exit_code()}")
         check(failures, text_shown(run), "the sentence was not shown")
         if args.bells:
+            run.wait_for(lambda: run.bells() >= 2, 2)
             check(failures, run.bells() == 2, f"{run.bells()} bells, want 2")
         if args.target == "linux":
             run.wait_for(lambda: run.leftover() is not None, 5)
