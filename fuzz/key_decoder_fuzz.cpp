@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "platform/posix/key_decoder.h"
+#include "platform/posix/keys/key_decoder.h"
 
 using standin::DecodeKeys;
 using standin::KeyReports;

@@ -1,6 +1,8 @@
 // VELMORIN, the library's one export: text in by reference, a new string with
 // every word's first letter upper-cased out.
+#ifndef VELMORIN_BUILDING
 #define VELMORIN_BUILDING
+#endif
 #include "include/velmorin.h"
 
 #include <cstddef>

@@ -8,6 +8,6 @@
 #include <oleauto.h>
 #include <ole2.h>
 #else
-#include "posix/win32_types.h"
-#include "posix/win32_api.h"
+#include "posix/win32/win32_types.h"
+#include "posix/win32/win32_api.h"
 #endif

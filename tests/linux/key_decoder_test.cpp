@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/key_decoder.h"
+#include "platform/posix/keys/key_decoder.h"
 
 using standin::DecodeKeys;
 using standin::KeyReports;

@@ -1,42 +1,28 @@
 // KeyWaiting when the console refuses a removal, or reports one that removed
-// nothing, which no handle can be made to do on purpose: this test program
-// puts its own ReadConsoleInputA in front of the stand-in's, passing every
-// call through unless told otherwise.
-#include <dlfcn.h>
+// nothing, which no handle can be made to do on purpose: the stand-in's test
+// interface makes ReadConsoleInputA fail so.
 #include <gtest/gtest.h>
 
 #include "demo/console_state.h"
 #include "demo/key_waiting.h"
+#include "platform/posix/standin_testing.h"
 #include "platform/windows.h"
 
 namespace {
 
 enum class Removal { Works, Fails, RemovesNothing };
-Removal removal = Removal::Works;
-int removals = 0;
 
-using ReadInput = BOOL (*)(HANDLE, PINPUT_RECORD, DWORD, LPDWORD);
+// A KeyWaiting that went on looking after a removal of nothing would spin
+// for ever: the fault lasts this many reads, so that the test fails, not hangs.
+constexpr std::uint32_t kFaultyReads = 1000;
 
-}  // namespace
-
-extern "C" BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
-    static auto real = reinterpret_cast<ReadInput>(dlsym(RTLD_NEXT, "ReadConsoleInputA"));
-    ++removals;
-    // A KeyWaiting that went on looking after a removal of nothing would
-    // spin for ever: fail it after many, so that the test fails, not hangs.
-    if (removal == Removal::RemovesNothing && removals > 1000) removal = Removal::Fails;
-    if (removal == Removal::Fails) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+void SetRemoval(Removal removal) {
+    switch (removal) {
+    case Removal::Works: StandinFaultConsoleReads(STANDIN_READ_WORKS, 0); break;
+    case Removal::Fails: StandinFaultConsoleReads(STANDIN_READ_REFUSED, kFaultyReads); break;
+    case Removal::RemovesNothing: StandinFaultConsoleReads(STANDIN_READ_REMOVES_NOTHING, kFaultyReads); break;
     }
-    if (removal == Removal::RemovesNothing) {
-        *read = 0;
-        return TRUE;
-    }
-    return real(input, records, length, read);
 }
-
-namespace {
 
 class KeyWaitingFaultTest : public ::testing::Test {
 protected:
@@ -47,11 +33,10 @@ protected:
         saved_ = Console.consoleInput;
         Console.consoleInput = input_;
         ASSERT_TRUE(FlushConsoleInputBuffer(input_));
-        removal = Removal::Works;
-        removals = 0;
+        SetRemoval(Removal::Works);
     }
     void TearDown() override {
-        removal = Removal::Works;
+        SetRemoval(Removal::Works);
         FlushConsoleInputBuffer(input_);
         Console.consoleInput = saved_;
         CloseHandle(input_);
@@ -70,7 +55,6 @@ TEST_F(KeyWaitingFaultTest, ARemovalThatFailsOrRemovesNothingGivesNoKeyAtOnceAnd
     for (Removal fault : {Removal::Fails, Removal::RemovesNothing}) {
         const char *name = fault == Removal::Fails ? "failed removal" : "removal of nothing";
         ASSERT_TRUE(FlushConsoleInputBuffer(input_));
-        removals = 0;
         INPUT_RECORD records[2] = {};
         records[0].EventType = FOCUS_EVENT;
         records[1].EventType = KEY_EVENT;
@@ -79,14 +63,15 @@ TEST_F(KeyWaitingFaultTest, ARemovalThatFailsOrRemovesNothingGivesNoKeyAtOnceAnd
         DWORD written = 0;
         ASSERT_TRUE(WriteConsoleInputA(input_, records, 2, &written));
 
-        removal = fault;
+        SetRemoval(fault);
+        const std::uint64_t reads = StandinConsoleReadCalls();
         EXPECT_EQ(KeyWaiting(), 0) << name << ": the press behind the focus event is not seen";
-        EXPECT_EQ(removals, 1) << name << ": one attempt, no spinning in the same call";
+        EXPECT_EQ(StandinConsoleReadCalls() - reads, 1u) << name << ": one attempt, no spinning in the same call";
         EXPECT_EQ(Queued(), 2u) << name;
         EXPECT_EQ(KeyWaiting(), 0) << name;
-        EXPECT_EQ(removals, 2) << name << ": each call tries once";
+        EXPECT_EQ(StandinConsoleReadCalls() - reads, 2u) << name << ": each call tries once";
 
-        removal = Removal::Works;
+        SetRemoval(Removal::Works);
         EXPECT_EQ(KeyWaiting(), -1) << name << ": once removals work again, the press is found";
         EXPECT_EQ(Queued(), 1u) << name;
     }

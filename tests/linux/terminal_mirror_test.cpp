@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/posix/cp437.h"
-#include "platform/posix/terminal_mirror.h"
+#include "platform/posix/screen/cp437.h"
+#include "platform/posix/terminal/terminal_mirror.h"
 
 using namespace standin;
 

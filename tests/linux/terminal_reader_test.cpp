@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/terminal_reader.h"
+#include "platform/posix/terminal/terminal_reader.h"
 
 using standin::TerminalReader;
 using Protocol = TerminalReader::Protocol;

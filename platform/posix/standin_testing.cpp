@@ -1,0 +1,32 @@
+// The stand-in's test interface, each entry handed to the part that owns
+// what it reads or switches.
+#include "platform/posix/standin_testing.h"
+
+#include "platform/posix/console/console_input.h"
+#include "platform/posix/loader/loader.h"
+#include "platform/posix/loader/thread_slots.h"
+#include "platform/posix/process/ole_and_memory.h"
+#include "platform/posix/terminal/terminal.h"
+
+int32_t StandinOleInitializeDepth(void) { return standin::OleInitializeDepth(); }
+
+int64_t StandinLiveGlobalBlocks(void) { return standin::LiveGlobalBlocks(); }
+
+int64_t StandinThreadNotifications(uint32_t reason) { return standin::ThreadNotifications(reason); }
+
+uint64_t StandinConsoleReadCalls(void) { return standin::ConsoleReadCalls(); }
+
+void StandinFailGlobalAlloc(int fail) { standin::FailGlobalAlloc(fail != 0); }
+
+void StandinLimitThreadSlots(uint32_t count) { standin::LimitThreadSlots(count); }
+
+void StandinFaultConsoleReads(int fault, uint32_t count) {
+    using standin::ReadFault;
+    switch (fault) {
+    case STANDIN_READ_REFUSED: standin::FaultConsoleReads(ReadFault::Refuse, count); break;
+    case STANDIN_READ_REMOVES_NOTHING: standin::FaultConsoleReads(ReadFault::RemoveNothing, count); break;
+    default: standin::FaultConsoleReads(ReadFault::None, 0); break;
+    }
+}
+
+void StandinUseHeadlessConsole(void) { standin::UseHeadlessConsole(); }
