@@ -14,14 +14,11 @@ extern "C" DECLSPEC_NORETURN UNPROTECTED_FRAME void WINAPI ProgramEntry() {
 
     STARTUPINFOA info{};
     info.cb = sizeof info;
-    info.dwFlags = 0;
     GetStartupInfoA(&info);
     Startup.showCommand = ShowCommandOf(info);
     Startup.commandTail = SkipProgramName(GetCommandLineA());
     Startup.moduleHandle = GetModuleHandleA(nullptr);
 
-    CallFrame root{};  // the program level's frame, outside main's own
-    static_cast<void>(root);
     InitialiseRuntime(Startup);
 
     std::int32_t result = Main(Startup.moduleHandle, 0, Startup.commandTail, Startup.showCommand);

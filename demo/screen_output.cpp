@@ -137,9 +137,14 @@ void ClearScreen() {
     FillConsoleOutputAttribute(Console.screen, CurrentAttribute(), count, COORD{0, 0}, &written);
     MoveCursor(1, 1);
     // After the fills, the first 64 cells are written again through the text
-    // writer, four spaces at a time: the clear reaches the console as cell
-    // writes as well as fills, and on a buffer of fewer than 64 cells it wraps
-    // and scrolls as any text does. The cells stay blank and the cursor home.
+    // writer, four spaces at a time, so that the clear ends as writing from
+    // the top left does: with the writer's wrap and, on a buffer of fewer
+    // than 64 cells, its scroll, and with the pauses of the cursor's move
+    // back up when the spaces took it below the first row. Whatever watches
+    // the console's writes (a screen reader, a recording of the session)
+    // sees the top of the screen written, not only filled. The cells stay
+    // blank and the cursor home either way, so no reading of the buffer can
+    // tell these writes happened; only a record of the calls can.
     for (int i = 0; i < 16; ++i) WriteSpaces(4);
     MoveCursor(1, 1);
     ResumeCursor();

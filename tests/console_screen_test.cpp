@@ -282,6 +282,29 @@ TEST_F(ScreenTest, MovingTheCursorUpPausesTwiceForAboutAMillisecondEach) {
         << std::chrono::duration_cast<std::chrono::microseconds>(down).count() << " us";
 }
 
+TEST_F(ScreenTest, ClearingABufferNarrowerThanItsSpacesEndsWithTheCursorsPausesBackUp) {
+    using Clock = std::chrono::steady_clock;
+    constexpr int kClears = 10;
+    // The clear's 64 spaces go through the writer: on a buffer 16 wide they
+    // take the cursor four rows down, and its move home is an upward one,
+    // with its two pauses; 80 wide they stay on the first row. The quickest
+    // of five rounds each; the bar is one pause a clear.
+    auto quickest = [&](SHORT width) {
+        MakeScreen(width, 8);
+        Clock::duration best = Clock::duration::max();
+        for (int round = 0; round < 5; ++round) {
+            auto start = Clock::now();
+            for (int i = 0; i < kClears; ++i) ClearScreen();
+            best = std::min(best, Clock::now() - start);
+        }
+        return best;
+    };
+    Clock::duration wide = quickest(80), narrow = quickest(16);
+    EXPECT_GE(narrow - wide, std::chrono::milliseconds(kClears))
+        << "16 wide " << std::chrono::duration_cast<std::chrono::microseconds>(narrow).count() << " us, 80 wide "
+        << std::chrono::duration_cast<std::chrono::microseconds>(wide).count() << " us";
+}
+
 TEST_F(ScreenTest, WithoutAConsoleEveryScreenOperationDoesNothing) {
     Console.screen = nullptr;
     Console.cursor = CONSOLE_CURSOR_INFO{25, 1};
