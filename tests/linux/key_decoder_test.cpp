@@ -417,6 +417,7 @@ TEST(KeyDecoder, OnlyKeysThatTypeTextGiveTextBack) {
         {"\x1b[?62;c\x1b[?0u", P, {}},                 // the terminal's answers
         {"\x1b[97;;97u\x1b[13u\x1b[127u\x1b[100;5u", P, {"a", "\r", ""}},  // protocol: a, Enter, Backspace, Ctrl+d
         {"\x1b[97;1:1;97u\x1b[97;1:3u\x1b[26085;1:1;26085u", KeyReports::PressesAndReleases, {"a", "\xe6\x97\xa5"}},
+        {"\x1b[0;;233u\x1b[0;;128512u", P, {"\xc3\xa9", "\xf0\x9f\x98\x80"}},  // protocol text past U+FFFF too
     };
     for (const Case &c : cases) {
         std::vector<INPUT_RECORD> out;
