@@ -61,7 +61,7 @@ void CheckRecord(const INPUT_RECORD &r) {
 }
 
 bool IsImpliedModifier(const KEY_EVENT_RECORD &k, int index) {
-    static const WORD vk[] = {0x10, 0x11, 0x12}, scan[] = {0x2A, 0x1D, 0x38};
+    static const WORD vk[] = {VK_SHIFT, VK_CONTROL, VK_MENU}, scan[] = {0x2A, 0x1D, 0x38};
     return k.wVirtualKeyCode == vk[index] && k.wVirtualScanCode == scan[index] && k.uChar.AsciiChar == 0;
 }
 

@@ -71,8 +71,9 @@ void CompareCursor(const screen_model::Screen &model, const char *after) {
     FUZZ_CHECK(info.dwCursorPosition.X == model.column && info.dwCursorPosition.Y == model.row,
                "after %s on %dx%d: cursor (%d,%d), the model has (%d,%d)", after, model.width, model.height,
                info.dwCursorPosition.X, info.dwCursorPosition.Y, model.column, model.row);
-    FUZZ_CHECK(Console.pendingScroll == (model.scrollOwed ? 0xFF : 0), "after %s: pending scroll %#x, the model %s",
-               after, Console.pendingScroll, model.scrollOwed ? "owes one" : "owes none");
+    FUZZ_CHECK(Console.pendingScroll == (model.scrollOwed ? kScrollOwed : kNoScrollOwed),
+               "after %s: pending scroll %#x, the model %s", after, Console.pendingScroll,
+               model.scrollOwed ? "owes one" : "owes none");
 }
 
 void CompareCells(screen_model::Screen &model, const char *after) {
@@ -128,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     error_probe::Reset();
     EmptyData = 0;
     Console.screen = Buffer();
-    Console.pendingScroll = 0;
+    Console.pendingScroll = kNoScrollOwed;
     Console.foregroundColour = in.ConsumeIntegralInRange<std::uint32_t>(0, 15);
     Console.backgroundColour = in.ConsumeIntegralInRange<std::uint32_t>(0, 15);
     const int width = Side(in);

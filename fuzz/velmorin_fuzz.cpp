@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/capitalising_copies.h"
 #include "fuzz/fuzz_check.h"
 #include "runtime/strings.h"
+#include "tests/support/capitalising_copies.h"
 #include "tests/support/capitalising_model.h"
 #include "tests/support/counting_allocator.h"
 #include "tests/support/error_probe.h"
@@ -76,29 +76,6 @@ void CheckVelmorin(const std::string &text, Memory memory) {
     FUZZ_CHECK(EmptyData == 0, "EmptyData was written");
 }
 
-// The copy between guard bytes, the source followed by its zero byte as every
-// string's data is.
-void CheckCopy(const NamedCopy &named, const std::string &text, std::size_t toOffset, std::size_t fromOffset) {
-    constexpr unsigned char kGuard = 0xA5;
-    constexpr std::size_t kSlack = 64;
-    const std::size_t n = text.size();
-    std::vector<unsigned char> from(fromOffset + n + kSlack, kGuard), to(toOffset + n + kSlack, kGuard);
-    std::copy(text.begin(), text.end(), from.begin() + static_cast<std::ptrdiff_t>(fromOffset));
-    from[fromOffset + n] = 0;
-    const std::vector<unsigned char> fromBefore = from;
-
-    named.copy(to.data() + toOffset, from.data() + fromOffset, static_cast<std::uint32_t>(n));
-
-    const std::string got(to.begin() + static_cast<std::ptrdiff_t>(toOffset),
-                          to.begin() + static_cast<std::ptrdiff_t>(toOffset + n));
-    FUZZ_CHECK(got == CapitalisedWords(text), "the %s copy differs from the model (to +%zu, from +%zu)", named.name,
-               toOffset, fromOffset);
-    for (std::size_t i = 0; i < to.size(); ++i)
-        FUZZ_CHECK(i - toOffset < n || to[i] == kGuard, "the %s copy wrote outside its destination at %zd",
-                   named.name, static_cast<std::ptrdiff_t>(i - toOffset));
-    FUZZ_CHECK(from == fromBefore, "the %s copy changed its source", named.name);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -111,6 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string text = in.ConsumeRemainingBytesAsString();
 
     CheckVelmorin(text, memory);
-    for (const NamedCopy &named : copies) CheckCopy(named, text, toOffset, fromOffset);
+    for (const NamedCopy &named : copies) {
+        const std::string fault = CopyFault(named, text, toOffset, fromOffset);
+        FUZZ_CHECK(fault.empty(), "the %s", fault.c_str());
+    }
     return 0;
 }

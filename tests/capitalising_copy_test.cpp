@@ -1,10 +1,10 @@
-// The capitalising copy that VELMORIN uses, and its byte-at-a-time form,
-// against the plain walk.
+// Every capitalising copy of this build, and the byte-at-a-time form, against
+// the model.
 #include "library/capitalising_copy.h"
 
-#include "tests/support/plain_walk_reference.h"
+#include "tests/support/capitalising_copy_check.h"
 
-namespace ref = plain_walk_reference;
+namespace check = copy_check;
 
 namespace {
 
@@ -21,12 +21,16 @@ std::string Copied(const std::string &text) {
 
 }  // namespace
 
-TEST(CapitalisingCopy, GivesThePlainWalksBytesAtEveryLengthAndAlignment) {
-    ref::ExpectSameAsThePlainWalk(&CopyCapitalised, 1);
+TEST(CapitalisingCopy, EveryCopyThisProcessorRunsGivesTheModelsBytesAtEveryLengthAndAlignment) {
+    std::uint32_t seed = 1;
+    for (const NamedCopy &copy : CapitalisingCopies()) {
+        check::ExpectSameAsTheModel(copy, seed++);
+        ASSERT_FALSE(HasFailure()) << "the failures above are the " << copy.name << " copy's";
+    }
 }
 
-TEST(CapitalisingCopy, ByteAtATimeFormGivesThePlainWalksBytes) {
-    ref::ExpectSameAsThePlainWalk(&CopyBytesAfterASpace, 2);
+TEST(CapitalisingCopy, ByteAtATimeFormGivesTheModelsBytes) {
+    check::ExpectSameAsTheModel({"byte at a time", &CopyBytesAfterASpace}, 2);
 }
 
 TEST(CapitalisingCopy, ByteAtATimeFormContinuesFromThePreviousByte) {
@@ -49,17 +53,17 @@ TEST(CapitalisingCopy, ByteAtATimeFormContinuesFromThePreviousByte) {
     }
 }
 
-TEST(CapitalisingCopy, LongTextsMatchThePlainWalkWhereverTheirZeroByteLies) {
+TEST(CapitalisingCopy, LongTextsMatchTheModelWhereverTheirZeroByteLies) {
     std::mt19937 random(3);
     for (std::uint32_t length : {1000u, 4096u + 13, 65536u + 3}) {
-        std::string text = ref::RandomText(random, length);
+        std::string text = check::RandomText(random, length);
         for (char &c : text)
             if (c == 0) c = 'q';
         for (std::uint32_t zeroAt : {length, length - 1, length / 2 + 1, 64u, 17u}) {
             const std::string row = " [" + (testing::Message() << "length " << length << ", zero at " << zeroAt).GetString() + "]";
             std::string withZero = text;
             if (zeroAt < length) withZero[zeroAt] = '\0';
-            EXPECT_EQ(Copied(withZero), ref::PlainWalk(withZero)) << row;
+            EXPECT_EQ(Copied(withZero), capitalising_model::CapitalisedWords(withZero)) << row;
         }
     }
 }

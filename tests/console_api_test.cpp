@@ -511,6 +511,9 @@ TEST_F(ConsoleApiTest, HandleMakersRefuseWhatTheyCannotOpen) {
     EXPECT_EQ(GetStdHandle(static_cast<DWORD>(-13)), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     SetLastError(kSentinel);
+    EXPECT_FALSE(SetStdHandle(static_cast<DWORD>(-13), nullptr)) << "no standard handle has that number";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    SetLastError(kSentinel);
     EXPECT_EQ(CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, 0, 0, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));

@@ -316,26 +316,60 @@ TEST_F(ScreenTest, WithoutAConsoleEveryScreenOperationDoesNothing) {
     EXPECT_EQ(Console.pendingScroll, kNoScrollOwed);
 }
 
+// Standard output and error pointed at screen buffers (consoles) and at the
+// null device (no console) in turn; the standard handles are put back after.
 TEST_F(ScreenTest, SetUpConsoleWritesThroughStandardOutputOnlyWhenThatIsAConsole) {
+    struct StandardHandlesKept {
+        HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE), error = GetStdHandle(STD_ERROR_HANDLE);
+        ~StandardHandlesKept() {
+            SetStdHandle(STD_OUTPUT_HANDLE, output);
+            SetStdHandle(STD_ERROR_HANDLE, error);
+        }
+    } kept;
+    const HANDLE output = MakeScreen(16, 2), error = MakeScreen(16, 2);
+    const HANDLE nul =
+        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(nul, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    struct Case {
+        const char *name;
+        HANDLE standardOutput, standardError, screen;
+    } cases[] = {
+        {"both consoles", output, error, output},
+        {"output the null device", nul, error, error},
+        {"error the null device", output, nul, output},
+    };
+    constexpr DWORD kUnread = 0xFFFFFFFF;
     DWORD inputModeBefore = 0;
     bool inputIsConsole = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &inputModeBefore);
-    SetUpConsole();
-    DWORD mode = 0;
-    HANDLE expected = GetConsoleMode(Console.standardOutput, &mode) ? Console.standardOutput : Console.standardError;
-    EXPECT_EQ(Console.screen, expected);
-    EXPECT_EQ(Console.standardError, GetStdHandle(STD_ERROR_HANDLE));
-    EXPECT_EQ(Console.standardInput, GetStdHandle(STD_INPUT_HANDLE));
-    DWORD events;
-    EXPECT_TRUE(GetNumberOfConsoleInputEvents(Console.consoleInput, &events)) << "CONIN$ whatever stdin is";
-    EXPECT_GE(Console.cursor.dwSize, 1u);
-    EXPECT_LE(Console.cursor.dwSize, 100u);
-    if (GetConsoleMode(Console.screen, &mode)) {
-        EXPECT_EQ(mode, 3u);
+    for (const Case &c : cases) {
+        const std::string row = RowLabel(c.name);
+        ASSERT_TRUE(SetStdHandle(STD_OUTPUT_HANDLE, c.standardOutput)) << row;
+        ASSERT_TRUE(SetStdHandle(STD_ERROR_HANDLE, c.standardError)) << row;
+        for (HANDLE screen : {output, error}) ASSERT_TRUE(SetConsoleMode(screen, 0)) << row;
+
+        SetUpConsole();
+
+        EXPECT_EQ(Console.screen, c.screen) << row;
+        EXPECT_EQ(Console.standardOutput, c.standardOutput) << row;
+        EXPECT_EQ(Console.standardError, c.standardError) << row;
+        EXPECT_EQ(Console.standardInput, GetStdHandle(STD_INPUT_HANDLE)) << row;
+        DWORD events;
+        EXPECT_TRUE(GetNumberOfConsoleInputEvents(Console.consoleInput, &events)) << "CONIN$ whatever stdin is" << row;
+        EXPECT_GE(Console.cursor.dwSize, 1u) << row;
+        EXPECT_LE(Console.cursor.dwSize, 100u) << row;
+        for (HANDLE screen : {output, error}) {
+            DWORD mode = kUnread;
+            EXPECT_TRUE(GetConsoleMode(screen, &mode)) << row;
+            EXPECT_EQ(mode, screen == c.screen ? ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT : 0u)
+                << "only the screen written through gets its mode" << row;
+        }
+        if (inputIsConsole) {
+            DWORD mode = kUnread;
+            EXPECT_TRUE(GetConsoleMode(Console.standardInput, &mode)) << row;
+            EXPECT_EQ(mode, 0u) << row;
+            SetConsoleMode(Console.standardInput, inputModeBefore);
+        }
+        CloseHandle(Console.consoleInput);
     }
-    if (inputIsConsole) {
-        EXPECT_TRUE(GetConsoleMode(Console.standardInput, &mode));
-        EXPECT_EQ(mode, 0u);
-        SetConsoleMode(Console.standardInput, inputModeBefore);
-    }
-    CloseHandle(Console.consoleInput);
+    CloseHandle(nul);
 }

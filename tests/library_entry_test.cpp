@@ -39,7 +39,7 @@ TEST_F(LibraryEntryTest, ProcessAttachPreparesTheLibraryAndEveryLaterCallReturns
     EmptyData = 0xAA;
     ASSERT_EQ(LibraryEntry(nullptr, DLL_PROCESS_ATTACH, nullptr), TRUE);
     EXPECT_EQ(Startup.attachResult, 1);
-    EXPECT_EQ(Startup.startReason, 1u);
+    EXPECT_EQ(Startup.startReason, static_cast<std::uint32_t>(DLL_PROCESS_ATTACH));
     EXPECT_EQ(EmptyData, 0) << "the string module's empty data is set at attach";
     EXPECT_EQ(X87ControlWord() & ~kX87ReservedBit, 0x133F);
     auto *record = static_cast<ThreadRecord *>(TlsGetValue(Startup.threadSlot));
@@ -49,7 +49,7 @@ TEST_F(LibraryEntryTest, ProcessAttachPreparesTheLibraryAndEveryLaterCallReturns
 
     OnNewThread([] {
         EXPECT_EQ(LibraryEntry(nullptr, DLL_THREAD_ATTACH, nullptr), TRUE);
-        EXPECT_EQ(Startup.startReason, 2u);
+        EXPECT_EQ(Startup.startReason, static_cast<std::uint32_t>(DLL_THREAD_ATTACH));
         EXPECT_NE(TlsGetValue(Startup.threadSlot), nullptr);
         EXPECT_TRUE(OleInitialisedHere());
         EXPECT_EQ(LibraryEntry(nullptr, DLL_THREAD_DETACH, nullptr), TRUE);
@@ -61,7 +61,7 @@ TEST_F(LibraryEntryTest, ProcessAttachPreparesTheLibraryAndEveryLaterCallReturns
     });
 
     EXPECT_EQ(LibraryEntry(nullptr, DLL_PROCESS_DETACH, nullptr), TRUE);
-    EXPECT_EQ(Startup.startReason, 0u);
+    EXPECT_EQ(Startup.startReason, static_cast<std::uint32_t>(DLL_PROCESS_DETACH));
     EXPECT_EQ(Startup.attachResult, 1);
     // The attach and the detach each initialised OLE on this thread; no call undoes it.
     OleUninitialize();

@@ -105,13 +105,13 @@ TEST(StartUp, SkipProgramNameFindsTheCommandTail) {
 TEST(StartUp, ShowCommandIsTheGivenOneOnlyWhenFlagged) {
     STARTUPINFOA info{};
     info.wShowWindow = 3;
-    EXPECT_EQ(ShowCommandOf(info), 10u) << "SW_SHOWDEFAULT without STARTF_USESHOWWINDOW";
+    EXPECT_EQ(ShowCommandOf(info), static_cast<std::uint32_t>(SW_SHOWDEFAULT)) << "without STARTF_USESHOWWINDOW";
     info.dwFlags = STARTF_USESHOWWINDOW;
     EXPECT_EQ(ShowCommandOf(info), 3u);
     info.wShowWindow = 0xFFFF;
     EXPECT_EQ(ShowCommandOf(info), 0xFFFFu) << "zero-extended";
     info.dwFlags = 0x100;  // other flags only
-    EXPECT_EQ(ShowCommandOf(info), 10u);
+    EXPECT_EQ(ShowCommandOf(info), static_cast<std::uint32_t>(SW_SHOWDEFAULT));
 }
 
 TEST(StartUp, AfterInitialisationADivisionByZeroGivesAnInfinity) {

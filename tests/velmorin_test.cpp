@@ -3,7 +3,7 @@
 #define VELMORIN_BUILDING
 #include "include/velmorin.h"
 
-#include "tests/support/plain_walk_reference.h"
+#include "tests/support/capitalising_copy_check.h"
 #include "tests/support/row_label.h"
 #include "tests/support/string_fixture.h"
 
@@ -68,16 +68,16 @@ TEST_F(StringTest, VelmorinReturnsADistinctStringTheCallerOwns) {
     }
 }
 
-TEST_F(StringTest, VelmorinGivesThePlainWalksBytesOnLongTextsWithTwoAllocations) {
+TEST_F(StringTest, VelmorinGivesTheModelsBytesOnLongTextsWithTwoAllocations) {
     std::mt19937 random(7);
     for (std::uint32_t length : {16u, 63u, 64u, 65u, 1000u, 4096u + 7}) {
         for (int trial = 0; trial < 4; ++trial) {
             const std::string row = RowLabel("length ", length, ", trial ", trial);
-            std::string text = plain_walk_reference::RandomText(random, length);
+            std::string text = copy_check::RandomText(random, length);
             ca::Reset();
             StringHandle argument = MakeString(text);
             StringHandle result = VELMORIN(&argument);
-            EXPECT_EQ(BytesOf(result), plain_walk_reference::PlainWalk(text)) << row;
+            EXPECT_EQ(BytesOf(result), capitalising_model::CapitalisedWords(text)) << row;
             EXPECT_EQ(BytesOf(argument), text) << row;
             EXPECT_EQ(ca::Allocations(), 3u) << "the argument, the working copy and the result" << row;
             EXPECT_EQ(ca::Releases(), 1u) << "the working copy" << row;

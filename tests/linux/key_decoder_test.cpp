@@ -67,7 +67,7 @@ Keys Tap(WORD vk, WORD scan, unsigned char ch, DWORD state = 0) {
 // The lock state of the key is in the modifiers' records too.
 Keys Held(DWORD modifiers, Keys keys) {
     struct M { DWORD bit; WORD vk; WORD scan; };
-    const M all[] = {{SHIFT, 0x10, 0x2A}, {CTRL, 0x11, 0x1D}, {ALT, 0x12, 0x38}};
+    const M all[] = {{SHIFT, VK_SHIFT, 0x2A}, {CTRL, VK_CONTROL, 0x1D}, {ALT, VK_MENU, 0x38}};
     Keys out;
     DWORD held = keys.empty() ? 0 : keys[0].state & (CAPSLOCK_ON | NUMLOCK_ON);
     for (const M &m : all)
@@ -129,62 +129,62 @@ void CheckTable(const std::vector<Row> &rows, KeyReports reports = KeyReports::P
 std::string Esc(const std::string &rest) { return "\x1b" + rest; }
 std::string Csi(const std::string &rest) { return "\x1b[" + rest; }
 
-const Keys kUp = Tap(0x26, 0x48, 0, ENH), kDown = Tap(0x28, 0x50, 0, ENH), kRight = Tap(0x27, 0x4D, 0, ENH),
-           kLeft = Tap(0x25, 0x4B, 0, ENH), kHome = Tap(0x24, 0x47, 0, ENH), kEnd = Tap(0x23, 0x4F, 0, ENH),
-           kInsert = Tap(0x2D, 0x52, 0, ENH), kDelete = Tap(0x2E, 0x53, 0, ENH),
-           kPageUp = Tap(0x21, 0x49, 0, ENH), kPageDown = Tap(0x22, 0x51, 0, ENH);
-const Keys kEsc = Tap(0x1B, 0x01, 0x1B);
+const Keys kUp = Tap(VK_UP, 0x48, 0, ENH), kDown = Tap(VK_DOWN, 0x50, 0, ENH), kRight = Tap(VK_RIGHT, 0x4D, 0, ENH),
+           kLeft = Tap(VK_LEFT, 0x4B, 0, ENH), kHome = Tap(VK_HOME, 0x47, 0, ENH), kEnd = Tap(VK_END, 0x4F, 0, ENH),
+           kInsert = Tap(VK_INSERT, 0x52, 0, ENH), kDelete = Tap(VK_DELETE, 0x53, 0, ENH),
+           kPageUp = Tap(VK_PRIOR, 0x49, 0, ENH), kPageDown = Tap(VK_NEXT, 0x51, 0, ENH);
+const Keys kEsc = Tap(VK_ESCAPE, 0x01, 0x1B);
 const Keys kUnnamed = Tap(0, 0, 0);
 
 Keys F(int n) {
     static const WORD scans[] = {0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x41, 0x42, 0x43, 0x44, 0x57, 0x58};
-    return Tap(static_cast<WORD>(0x6F + n), scans[n - 1], 0);
+    return Tap(static_cast<WORD>(VK_F1 + n - 1), scans[n - 1], 0);
 }
 
 }  // namespace
 
 TEST(KeyDecoder, LettersTakeShiftFromTheirCase) {
     CheckTable({
-        {"a", "a", Tap(0x41, 0x1E, 'a')},
-        {"z", "z", Tap(0x5A, 0x2C, 'z')},
-        {"q", "q", Tap(0x51, 0x10, 'q')},
-        {"m", "m", Tap(0x4D, 0x32, 'm')},
-        {"A is Shift with a", "A", Held(SHIFT, Tap(0x41, 0x1E, 'A'))},
-        {"two letters", "hI", Tap(0x48, 0x23, 'h') + Held(SHIFT, Tap(0x49, 0x17, 'I'))},
+        {"a", "a", Tap('A', 0x1E, 'a')},
+        {"z", "z", Tap('Z', 0x2C, 'z')},
+        {"q", "q", Tap('Q', 0x10, 'q')},
+        {"m", "m", Tap('M', 0x32, 'm')},
+        {"A is Shift with a", "A", Held(SHIFT, Tap('A', 0x1E, 'A'))},
+        {"two letters", "hI", Tap('H', 0x23, 'h') + Held(SHIFT, Tap('I', 0x17, 'I'))},
     });
 }
 
 TEST(KeyDecoder, DigitsAndPunctuationAreTheirUsKeys) {
     CheckTable({
-        {"1", "1", Tap(0x31, 0x02, '1')},
-        {"0", "0", Tap(0x30, 0x0B, '0')},
-        {"! is Shift with 1", "!", Held(SHIFT, Tap(0x31, 0x02, '!'))},
-        {"@", "@", Held(SHIFT, Tap(0x32, 0x03, '@'))},
-        {")", ")", Held(SHIFT, Tap(0x30, 0x0B, ')'))},
-        {"-", "-", Tap(0xBD, 0x0C, '-')},
-        {"_", "_", Held(SHIFT, Tap(0xBD, 0x0C, '_'))},
-        {"=", "=", Tap(0xBB, 0x0D, '=')},
-        {"[", "[", Tap(0xDB, 0x1A, '[')},
-        {"}", "}", Held(SHIFT, Tap(0xDD, 0x1B, '}'))},
-        {"backslash", "\\", Tap(0xDC, 0x2B, '\\')},
-        {";", ";", Tap(0xBA, 0x27, ';')},
-        {"double quote", "\"", Held(SHIFT, Tap(0xDE, 0x28, '"'))},
-        {",", ",", Tap(0xBC, 0x33, ',')},
-        {">", ">", Held(SHIFT, Tap(0xBE, 0x34, '>'))},
-        {"?", "?", Held(SHIFT, Tap(0xBF, 0x35, '?'))},
-        {"`", "`", Tap(0xC0, 0x29, '`')},
-        {"~", "~", Held(SHIFT, Tap(0xC0, 0x29, '~'))},
+        {"1", "1", Tap('1', 0x02, '1')},
+        {"0", "0", Tap('0', 0x0B, '0')},
+        {"! is Shift with 1", "!", Held(SHIFT, Tap('1', 0x02, '!'))},
+        {"@", "@", Held(SHIFT, Tap('2', 0x03, '@'))},
+        {")", ")", Held(SHIFT, Tap('0', 0x0B, ')'))},
+        {"-", "-", Tap(VK_OEM_MINUS, 0x0C, '-')},
+        {"_", "_", Held(SHIFT, Tap(VK_OEM_MINUS, 0x0C, '_'))},
+        {"=", "=", Tap(VK_OEM_PLUS, 0x0D, '=')},
+        {"[", "[", Tap(VK_OEM_4, 0x1A, '[')},
+        {"}", "}", Held(SHIFT, Tap(VK_OEM_6, 0x1B, '}'))},
+        {"backslash", "\\", Tap(VK_OEM_5, 0x2B, '\\')},
+        {";", ";", Tap(VK_OEM_1, 0x27, ';')},
+        {"double quote", "\"", Held(SHIFT, Tap(VK_OEM_7, 0x28, '"'))},
+        {",", ",", Tap(VK_OEM_COMMA, 0x33, ',')},
+        {">", ">", Held(SHIFT, Tap(VK_OEM_PERIOD, 0x34, '>'))},
+        {"?", "?", Held(SHIFT, Tap(VK_OEM_2, 0x35, '?'))},
+        {"`", "`", Tap(VK_OEM_3, 0x29, '`')},
+        {"~", "~", Held(SHIFT, Tap(VK_OEM_3, 0x29, '~'))},
     });
 }
 
 TEST(KeyDecoder, EditingKeysBringTheirControlCharacters) {
     CheckTable({
-        {"Enter", "\r", Tap(0x0D, 0x1C, 0x0D)},
-        {"Tab", "\t", Tap(0x09, 0x0F, 0x09)},
-        {"Backspace sends DEL", "\x7f", Tap(0x08, 0x0E, 0x08)},
-        {"Space", " ", Tap(0x20, 0x39, ' ')},
+        {"Enter", "\r", Tap(VK_RETURN, 0x1C, 0x0D)},
+        {"Tab", "\t", Tap(VK_TAB, 0x0F, 0x09)},
+        {"Backspace sends DEL", "\x7f", Tap(VK_BACK, 0x0E, 0x08)},
+        {"Space", " ", Tap(VK_SPACE, 0x39, ' ')},
         {"Esc alone", "\x1b", kEsc},
-        {"back tab", Csi("Z"), Held(SHIFT, Tap(0x09, 0x0F, '\t'))},
+        {"back tab", Csi("Z"), Held(SHIFT, Tap(VK_TAB, 0x0F, '\t'))},
     });
 }
 
@@ -257,32 +257,32 @@ TEST(KeyDecoder, ControlCodesAreCtrlWithAKey) {
         // C down with character 3, C up, Ctrl up.
         {"Ctrl+C",
          "\x03",
-         {{true, 0x11, 0x1D, 0, CTRL},
-          {true, 0x43, 0x2E, 0x03, CTRL},
-          {false, 0x43, 0x2E, 0x03, CTRL},
-          {false, 0x11, 0x1D, 0, 0}}},
-        {"Ctrl+A", "\x01", Held(CTRL, Tap(0x41, 0x1E, 0x01))},
-        {"Ctrl+H", "\x08", Held(CTRL, Tap(0x48, 0x23, 0x08))},
-        {"Ctrl+J", "\n", Held(CTRL, Tap(0x4A, 0x24, 0x0A))},
-        {"Ctrl+Z", "\x1a", Held(CTRL, Tap(0x5A, 0x2C, 0x1A))},
-        {"Ctrl+backslash", "\x1c", Held(CTRL, Tap(0xDC, 0x2B, 0x1C))},
-        {"Ctrl+]", "\x1d", Held(CTRL, Tap(0xDD, 0x1B, 0x1D))},
-        {"Ctrl+^", "\x1e", Held(SHIFT | CTRL, Tap(0x36, 0x07, 0x1E))},
-        {"Ctrl+_", "\x1f", Held(SHIFT | CTRL, Tap(0xBD, 0x0C, 0x1F))},
-        {"Ctrl+Space", std::string(1, '\0'), Held(CTRL, Tap(0x20, 0x39, ' '))},
+         {{true, VK_CONTROL, 0x1D, 0, CTRL},
+          {true, 'C', 0x2E, 0x03, CTRL},
+          {false, 'C', 0x2E, 0x03, CTRL},
+          {false, VK_CONTROL, 0x1D, 0, 0}}},
+        {"Ctrl+A", "\x01", Held(CTRL, Tap('A', 0x1E, 0x01))},
+        {"Ctrl+H", "\x08", Held(CTRL, Tap('H', 0x23, 0x08))},
+        {"Ctrl+J", "\n", Held(CTRL, Tap('J', 0x24, 0x0A))},
+        {"Ctrl+Z", "\x1a", Held(CTRL, Tap('Z', 0x2C, 0x1A))},
+        {"Ctrl+backslash", "\x1c", Held(CTRL, Tap(VK_OEM_5, 0x2B, 0x1C))},
+        {"Ctrl+]", "\x1d", Held(CTRL, Tap(VK_OEM_6, 0x1B, 0x1D))},
+        {"Ctrl+^", "\x1e", Held(SHIFT | CTRL, Tap('6', 0x07, 0x1E))},
+        {"Ctrl+_", "\x1f", Held(SHIFT | CTRL, Tap(VK_OEM_MINUS, 0x0C, 0x1F))},
+        {"Ctrl+Space", std::string(1, '\0'), Held(CTRL, Tap(VK_SPACE, 0x39, ' '))},
     });
 }
 
 TEST(KeyDecoder, EscBeforeAKeyIsAlt) {
     CheckTable({
-        {"Alt+a", Esc("a"), Held(ALT, Tap(0x41, 0x1E, 'a'))},
-        {"Alt+A", Esc("A"), Held(SHIFT | ALT, Tap(0x41, 0x1E, 'A'))},
-        {"Alt+1", Esc("1"), Held(ALT, Tap(0x31, 0x02, '1'))},
-        {"Alt+Ctrl+C", Esc("\x03"), Held(CTRL | ALT, Tap(0x43, 0x2E, 0x03))},
-        {"Alt+Backspace", Esc("\x7f"), Held(ALT, Tap(0x08, 0x0E, 0x08))},
-        {"Alt+Enter", Esc("\r"), Held(ALT, Tap(0x0D, 0x1C, 0x0D))},
-        {"Alt+[ at the end", Esc("["), Held(ALT, Tap(0xDB, 0x1A, '['))},
-        {"Alt+O at the end", Esc("O"), Held(SHIFT | ALT, Tap(0x4F, 0x18, 'O'))},
+        {"Alt+a", Esc("a"), Held(ALT, Tap('A', 0x1E, 'a'))},
+        {"Alt+A", Esc("A"), Held(SHIFT | ALT, Tap('A', 0x1E, 'A'))},
+        {"Alt+1", Esc("1"), Held(ALT, Tap('1', 0x02, '1'))},
+        {"Alt+Ctrl+C", Esc("\x03"), Held(CTRL | ALT, Tap('C', 0x2E, 0x03))},
+        {"Alt+Backspace", Esc("\x7f"), Held(ALT, Tap(VK_BACK, 0x0E, 0x08))},
+        {"Alt+Enter", Esc("\r"), Held(ALT, Tap(VK_RETURN, 0x1C, 0x0D))},
+        {"Alt+[ at the end", Esc("["), Held(ALT, Tap(VK_OEM_4, 0x1A, '['))},
+        {"Alt+O at the end", Esc("O"), Held(SHIFT | ALT, Tap('O', 0x18, 'O'))},
         {"Alt+e-acute", Esc("\xc3\xa9"), Held(ALT, Tap(0, 0, 0x82))},
         {"Esc then an arrow", Esc(Csi("A")), kEsc + kUp},
         {"Esc twice", Esc("\x1b"), kEsc + kEsc},
@@ -297,7 +297,7 @@ TEST(KeyDecoder, TextBeyondAsciiComesInCodePage437) {
         {"euro sign has no place in it", "\xe2\x82\xac", Tap(0, 0, '?')},
         {"emoji", "\xf0\x9f\x98\x80", Tap(0, 0, '?')},
         {"a byte that is no UTF-8 stands for itself", "\xff", Tap(0, 0, 0x98)},
-        {"cut-short UTF-8 then ASCII", "\xc3" "a", Tap(0, 0, '?') + Tap(0x41, 0x1E, 'a')},
+        {"cut-short UTF-8 then ASCII", "\xc3" "a", Tap(0, 0, '?') + Tap('A', 0x1E, 'a')},
         {"overlong encoding: each byte alone", "\xe0\x80\x80", Tap(0, 0, 0x85) + Tap(0, 0, '?') + Tap(0, 0, '?')},
     });
 }
@@ -305,57 +305,57 @@ TEST(KeyDecoder, TextBeyondAsciiComesInCodePage437) {
 TEST(KeyDecoder, ProtocolReportsInPressOnlyMode) {
     CheckTable({
         {"Esc", Csi("27u"), kEsc},
-        {"Enter", Csi("13u"), Tap(0x0D, 0x1C, 0x0D)},
-        {"Ctrl+Enter", Csi("13;5u"), Held(CTRL, Tap(0x0D, 0x1C, 0x0A))},
-        {"Tab", Csi("9u"), Tap(0x09, 0x0F, 0x09)},
-        {"Backspace", Csi("127u"), Tap(0x08, 0x0E, 0x08)},
-        {"Ctrl+C", Csi("99;5u"), Held(CTRL, Tap(0x43, 0x2E, 0x03))},
-        {"Ctrl+Shift+A", Csi("97;6u"), Held(SHIFT | CTRL, Tap(0x41, 0x1E, 0x01))},
-        {"Alt+x", Csi("120;3u"), Held(ALT, Tap(0x58, 0x2D, 'x'))},
-        {"Shift+a", Csi("97;2u"), Held(SHIFT, Tap(0x41, 0x1E, 'A'))},
-        {"a with Caps Lock", Csi("97;65u"), Tap(0x41, 0x1E, 'A', CAPSLOCK_ON)},
-        {"Shift+a with Caps Lock", Csi("97;66u"), Held(SHIFT, Tap(0x41, 0x1E, 'a', CAPSLOCK_ON))},
-        {"1 with Num Lock", Csi("49;129u"), Tap(0x31, 0x02, '1', NUMLOCK_ON)},
-        {"Shift+1 with its shifted key", Csi("49:33;2u"), Held(SHIFT, Tap(0x31, 0x02, '!'))},
-        {"Shift+1 without it", Csi("49;2u"), Held(SHIFT, Tap(0x31, 0x02, '!'))},
-        {"text given", Csi("97;2;65u"), Held(SHIFT, Tap(0x41, 0x1E, 'A'))},
+        {"Enter", Csi("13u"), Tap(VK_RETURN, 0x1C, 0x0D)},
+        {"Ctrl+Enter", Csi("13;5u"), Held(CTRL, Tap(VK_RETURN, 0x1C, 0x0A))},
+        {"Tab", Csi("9u"), Tap(VK_TAB, 0x0F, 0x09)},
+        {"Backspace", Csi("127u"), Tap(VK_BACK, 0x0E, 0x08)},
+        {"Ctrl+C", Csi("99;5u"), Held(CTRL, Tap('C', 0x2E, 0x03))},
+        {"Ctrl+Shift+A", Csi("97;6u"), Held(SHIFT | CTRL, Tap('A', 0x1E, 0x01))},
+        {"Alt+x", Csi("120;3u"), Held(ALT, Tap('X', 0x2D, 'x'))},
+        {"Shift+a", Csi("97;2u"), Held(SHIFT, Tap('A', 0x1E, 'A'))},
+        {"a with Caps Lock", Csi("97;65u"), Tap('A', 0x1E, 'A', CAPSLOCK_ON)},
+        {"Shift+a with Caps Lock", Csi("97;66u"), Held(SHIFT, Tap('A', 0x1E, 'a', CAPSLOCK_ON))},
+        {"1 with Num Lock", Csi("49;129u"), Tap('1', 0x02, '1', NUMLOCK_ON)},
+        {"Shift+1 with its shifted key", Csi("49:33;2u"), Held(SHIFT, Tap('1', 0x02, '!'))},
+        {"Shift+1 without it", Csi("49;2u"), Held(SHIFT, Tap('1', 0x02, '!'))},
+        {"text given", Csi("97;2;65u"), Held(SHIFT, Tap('A', 0x1E, 'A'))},
         {"text of a key with no number", Csi("0;;233u"), Tap(0, 0, 0x82)},
         {"F3", Csi("13~"), F(3)},
-        {"keypad 5 without Num Lock", Csi("E"), Tap(0x0C, 0x4C, 0)},
-        {"keypad 7", Csi("57406u"), Tap(0x67, 0x47, '7')},
-        {"keypad Enter", Csi("57414u"), Tap(0x0D, 0x1C, '\r', ENH)},
-        {"F13", Csi("57376u"), Tap(0x7C, 0x64, 0)},
-        {"F24", Csi("57387u"), Tap(0x87, 0x76, 0)},
+        {"keypad 5 without Num Lock", Csi("E"), Tap(VK_CLEAR, 0x4C, 0)},
+        {"keypad 7", Csi("57406u"), Tap(VK_NUMPAD7, 0x47, '7')},
+        {"keypad Enter", Csi("57414u"), Tap(VK_RETURN, 0x1C, '\r', ENH)},
+        {"F13", Csi("57376u"), Tap(VK_F13, 0x64, 0)},
+        {"F24", Csi("57387u"), Tap(VK_F24, 0x76, 0)},
         {"a media key has no name", Csi("57428u"), kUnnamed},
-        {"xterm's other keys", Csi("27;5;99~"), Held(CTRL, Tap(0x43, 0x2E, 0x03))},
+        {"xterm's other keys", Csi("27;5;99~"), Held(CTRL, Tap('C', 0x2E, 0x03))},
     });
 }
 
 TEST(KeyDecoder, EventModeReportsEachPressRepeatAndReleaseAlone) {
     CheckTable(
         {
-            {"Shift pressed alone", Csi("57441;2u"), {{true, 0x10, 0x2A, 0, SHIFT}}},
-            {"Shift released", Csi("57441;1:3u"), {{false, 0x10, 0x2A, 0, 0}}},
+            {"Shift pressed alone", Csi("57441;2u"), {{true, VK_SHIFT, 0x2A, 0, SHIFT}}},
+            {"Shift released", Csi("57441;1:3u"), {{false, VK_SHIFT, 0x2A, 0, 0}}},
             {"right Shift", Csi("57447;2u") + Csi("57447;1:3u"),
-             {{true, 0x10, 0x36, 0, SHIFT}, {false, 0x10, 0x36, 0, 0}}},
-            {"left Ctrl", Csi("57442;5u"), {{true, 0x11, 0x1D, 0, CTRL}}},
-            {"right Ctrl", Csi("57448;5u"), {{true, 0x11, 0x1D, 0, RIGHT_CTRL_PRESSED | ENH}}},
-            {"left Alt", Csi("57443;3u"), {{true, 0x12, 0x38, 0, ALT}}},
-            {"right Alt", Csi("57449;3u"), {{true, 0x12, 0x38, 0, RIGHT_ALT_PRESSED | ENH}}},
-            {"Caps Lock", Csi("57358;65u"), {{true, 0x14, 0x3A, 0, CAPSLOCK_ON}}},
-            {"Num Lock", Csi("57360u"), {{true, 0x90, 0x45, 0, ENH}}},
-            {"Scroll Lock", Csi("57359u"), {{true, 0x91, 0x46, 0, 0}}},
+             {{true, VK_SHIFT, 0x36, 0, SHIFT}, {false, VK_SHIFT, 0x36, 0, 0}}},
+            {"left Ctrl", Csi("57442;5u"), {{true, VK_CONTROL, 0x1D, 0, CTRL}}},
+            {"right Ctrl", Csi("57448;5u"), {{true, VK_CONTROL, 0x1D, 0, RIGHT_CTRL_PRESSED | ENH}}},
+            {"left Alt", Csi("57443;3u"), {{true, VK_MENU, 0x38, 0, ALT}}},
+            {"right Alt", Csi("57449;3u"), {{true, VK_MENU, 0x38, 0, RIGHT_ALT_PRESSED | ENH}}},
+            {"Caps Lock", Csi("57358;65u"), {{true, VK_CAPITAL, 0x3A, 0, CAPSLOCK_ON}}},
+            {"Num Lock", Csi("57360u"), {{true, VK_NUMLOCK, 0x45, 0, ENH}}},
+            {"Scroll Lock", Csi("57359u"), {{true, VK_SCROLL, 0x46, 0, 0}}},
             {"Shift then a letter",
              Csi("57441;2u") + Csi("97;2u") + Csi("97;2:3u") + Csi("57441;1:3u"),
-             {{true, 0x10, 0x2A, 0, SHIFT},
-              {true, 0x41, 0x1E, 'A', SHIFT},
-              {false, 0x41, 0x1E, 'A', SHIFT},
-              {false, 0x10, 0x2A, 0, 0}}},
+             {{true, VK_SHIFT, 0x2A, 0, SHIFT},
+              {true, 'A', 0x1E, 'A', SHIFT},
+              {false, 'A', 0x1E, 'A', SHIFT},
+              {false, VK_SHIFT, 0x2A, 0, 0}}},
             {"a held down", Csi("97u") + Csi("97;1:2u") + Csi("97;1:3u"),
-             {{true, 0x41, 0x1E, 'a', 0}, {true, 0x41, 0x1E, 'a', 0}, {false, 0x41, 0x1E, 'a', 0}}},
-            {"Up released", Csi("1;1:3A"), {{false, 0x26, 0x48, 0, ENH}}},
-            {"Delete with Ctrl", Csi("3;5~"), {{true, 0x2E, 0x53, 0, CTRL | ENH}}},
-            {"pasted text is still typed", "a", Tap(0x41, 0x1E, 'a')},
+             {{true, 'A', 0x1E, 'a', 0}, {true, 'A', 0x1E, 'a', 0}, {false, 'A', 0x1E, 'a', 0}}},
+            {"Up released", Csi("1;1:3A"), {{false, VK_UP, 0x48, 0, ENH}}},
+            {"Delete with Ctrl", Csi("3;5~"), {{true, VK_DELETE, 0x53, 0, CTRL | ENH}}},
+            {"pasted text is still typed", "a", Tap('A', 0x1E, 'a')},
         },
         KeyReports::PressesAndReleases);
 }
@@ -375,7 +375,7 @@ TEST(KeyDecoder, TerminalRepliesAreReportedAndAreNoKeys) {
         DecodeAll("a" + Csi("?31u") + "b" + Csi("?62;22c") + Csi("12;40R") + Csi("<0;3;4M") + Csi("200~") +
                       "c" + Csi("201~"),
                   KeyReports::PressesOnly, &replies);
-    EXPECT_EQ(Describe(records), Describe(Tap(0x41, 0x1E, 'a') + Tap(0x42, 0x30, 'b') + Tap(0x43, 0x2E, 'c')));
+    EXPECT_EQ(Describe(records), Describe(Tap('A', 0x1E, 'a') + Tap('B', 0x30, 'b') + Tap('C', 0x2E, 'c')));
     EXPECT_EQ(replies.keyboardFlags, 31);
     EXPECT_TRUE(replies.deviceAttributes);
 
@@ -391,7 +391,7 @@ TEST(KeyDecoder, UnknownSequencesStillCountAsOneKey) {
         {"unknown tilde number", Csi("99~"), kUnnamed},
         {"intermediate byte", Csi("1 q"), kUnnamed},
         {"unknown SS3", Esc("Oz"), kUnnamed},
-        {"a key after it", Csi("99z") + "q", kUnnamed + Tap(0x51, 0x10, 'q')},
+        {"a key after it", Csi("99z") + "q", kUnnamed + Tap('Q', 0x10, 'q')},
     });
 }
 
@@ -417,6 +417,7 @@ TEST(KeyDecoder, OnlyKeysThatTypeTextGiveTextBack) {
         {"\x1b[?62;c\x1b[?0u", P, {}},                 // the terminal's answers
         {"\x1b[97;;97u\x1b[13u\x1b[127u\x1b[100;5u", P, {"a", "\r", ""}},  // protocol: a, Enter, Backspace, Ctrl+d
         {"\x1b[97;1:1;97u\x1b[97;1:3u\x1b[26085;1:1;26085u", KeyReports::PressesAndReleases, {"a", "\xe6\x97\xa5"}},
+        {"\x1b[0;;233u\x1b[0;;128512u", P, {"\xc3\xa9", "\xf0\x9f\x98\x80"}},  // protocol text past U+FFFF too
     };
     for (const Case &c : cases) {
         std::vector<INPUT_RECORD> out;
@@ -429,7 +430,7 @@ TEST(KeyDecoder, OnlyKeysThatTypeTextGiveTextBack) {
             ASSERT_LT(t.record, out.size()) << c.bytes;
             const INPUT_RECORD &r = out[t.record];
             EXPECT_TRUE(r.EventType == KEY_EVENT && r.Event.KeyEvent.bKeyDown &&
-                        r.Event.KeyEvent.wVirtualKeyCode != 0x10)
+                        r.Event.KeyEvent.wVirtualKeyCode != VK_SHIFT)
                 << "not the key's own press, for " << c.bytes;
         }
         EXPECT_EQ(texts, c.texts) << "for the bytes " << ::testing::PrintToString(c.bytes);
@@ -469,14 +470,14 @@ TEST(KeyDecoder, IncompleteSequencesWaitUnlessTheInputIsFinal) {
 TEST(KeyDecoder, MalformedSequencesFallBackToTheTypedCharacters) {
     CheckTable({
         {"CSI interrupted by Ctrl+C", Csi("1;\x03"),
-         Held(ALT, Tap(0xDB, 0x1A, '[')) + Tap(0x31, 0x02, '1') + Tap(0xBA, 0x27, ';') +
-             Held(CTRL, Tap(0x43, 0x2E, 0x03))},
+         Held(ALT, Tap(VK_OEM_4, 0x1A, '[')) + Tap('1', 0x02, '1') + Tap(VK_OEM_1, 0x27, ';') +
+             Held(CTRL, Tap('C', 0x2E, 0x03))},
         {"CSI cut short at the end", Csi("1;5"),
-         Held(ALT, Tap(0xDB, 0x1A, '[')) + Tap(0x31, 0x02, '1') + Tap(0xBA, 0x27, ';') + Tap(0x35, 0x06, '5')},
+         Held(ALT, Tap(VK_OEM_4, 0x1A, '[')) + Tap('1', 0x02, '1') + Tap(VK_OEM_1, 0x27, ';') + Tap('5', 0x06, '5')},
         {"SS3 followed by Esc", Esc("O") + "\x1b",
-         Held(SHIFT | ALT, Tap(0x4F, 0x18, 'O')) + kEsc},
+         Held(SHIFT | ALT, Tap('O', 0x18, 'O')) + kEsc},
         {"Linux console prefix with a wrong letter", Csi("[z"),
-         Held(ALT, Tap(0xDB, 0x1A, '[')) + Tap(0xDB, 0x1A, '[') + Tap(0x5A, 0x2C, 'z')},
+         Held(ALT, Tap(VK_OEM_4, 0x1A, '[')) + Tap(VK_OEM_4, 0x1A, '[') + Tap('Z', 0x2C, 'z')},
     });
 }
 
@@ -487,7 +488,7 @@ TEST(KeyDecoder, OverlongSequencesAreGivenUpWithoutWaiting) {
                                   KeyReports::PressesOnly, out);
     EXPECT_GE(used, bytes.size() - standin::kLongestSequence) << "at most one sequence's worth is held back";
     ASSERT_FALSE(out.empty());
-    EXPECT_EQ(Describe({out[0], out[1], out[2], out[3]}), Describe(Held(ALT, Tap(0xDB, 0x1A, '['))));
+    EXPECT_EQ(Describe({out[0], out[1], out[2], out[3]}), Describe(Held(ALT, Tap(VK_OEM_4, 0x1A, '['))));
     EXPECT_EQ(out.size(), 4 + 2 * (used - 2)) << "each digit after it is a key of its own";
 }
 

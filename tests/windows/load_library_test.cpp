@@ -1,6 +1,6 @@
 // The built VELMORIN.DLL loaded the way its users load it: by file name, then
 // the export found by name and by ordinal 1; and its copies, which are the
-// library's own rather than a C run-time's, checked against the plain walk.
+// library's own rather than a C run-time's, checked against the model.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -8,7 +8,7 @@
 
 #include "include/velmorin.h"
 #include "platform/windows.h"
-#include "tests/support/plain_walk_reference.h"
+#include "tests/support/capitalising_copy_check.h"
 
 namespace {
 
@@ -49,20 +49,20 @@ TEST(BuiltLibrary, ExportsVelmorinByNameAndByOrdinalOne) {
     EXPECT_TRUE(FreeLibrary(library));
 }
 
-TEST(BuiltLibrary, GivesThePlainWalksBytesAtEveryLength) {
+TEST(BuiltLibrary, GivesTheModelsBytesAtEveryLength) {
     HMODULE library = LoadLibraryA(BuiltLibraryPath().c_str());
     ASSERT_NE(library, nullptr) << BuiltLibraryPath() << " error " << GetLastError();
     auto velmorin = reinterpret_cast<VelmorinFunction>(GetProcAddress(library, "VELMORIN"));
     ASSERT_NE(velmorin, nullptr);
     std::mt19937 random(6);
     std::vector<std::uint32_t> lengths;
-    for (std::uint32_t length = 0; length <= plain_walk_reference::kLongest; ++length) lengths.push_back(length);
+    for (std::uint32_t length = 0; length <= copy_check::kLongest; ++length) lengths.push_back(length);
     lengths.insert(lengths.end(), {4096 + 5, 100003});
     for (std::uint32_t length : lengths) {
-        std::string text = plain_walk_reference::RandomText(random, length);
+        std::string text = copy_check::RandomText(random, length);
         std::string got = Call(velmorin, text);
-        EXPECT_EQ(got, plain_walk_reference::PlainWalk(text)) << "length " << length;
-        if (got != plain_walk_reference::PlainWalk(text)) break;
+        EXPECT_EQ(got, capitalising_model::CapitalisedWords(text)) << "length " << length;
+        if (got != capitalising_model::CapitalisedWords(text)) break;
     }
     EXPECT_TRUE(FreeLibrary(library));
 }

@@ -16,16 +16,32 @@ constexpr DWORD kOutputModeBits = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_O
 
 bool Named(LPCSTR name, const char *device) { return strcasecmp(name, device) == 0; }
 
+// Where the console keeps a standard handle; null for any other number.
+HANDLE *StandardSlot(ConsoleCore &console, DWORD which) {
+    switch (which) {
+    case STD_INPUT_HANDLE: return &console.standard[0];
+    case STD_OUTPUT_HANDLE: return &console.standard[1];
+    case STD_ERROR_HANDLE: return &console.standard[2];
+    default: return nullptr;
+    }
+}
+
 }  // namespace
 
 STANDIN_API HANDLE GetStdHandle(DWORD which) {
     LockedConsole c;
-    switch (which) {
-    case STD_INPUT_HANDLE: return c.console.standard[0];
-    case STD_OUTPUT_HANDLE: return c.console.standard[1];
-    case STD_ERROR_HANDLE: return c.console.standard[2];
-    default: SetLastError(ERROR_INVALID_HANDLE); return INVALID_HANDLE_VALUE;
-    }
+    HANDLE *slot = StandardSlot(c.console, which);
+    if (slot == nullptr) return SetLastError(ERROR_INVALID_HANDLE), INVALID_HANDLE_VALUE;
+    return *slot;
+}
+
+// The handle is kept as given, open or not, as Windows keeps it.
+STANDIN_API BOOL SetStdHandle(DWORD which, HANDLE handle) {
+    LockedConsole c;
+    HANDLE *slot = StandardSlot(c.console, which);
+    if (slot == nullptr) return Fail(ERROR_INVALID_HANDLE);
+    *slot = handle;
+    return TRUE;
 }
 
 // Only the console devices and the null device exist for the stand-in; the

@@ -4,10 +4,12 @@
 #include "platform/posix/keys/key_decoder.h"
 
 #include <cstdint>
+#include <string>
 
 #include "platform/posix/keys/escape_sequence.h"
 #include "platform/posix/keys/key_strokes.h"
 #include "platform/posix/keys/key_table.h"
+#include "platform/posix/screen/cp437.h"
 
 namespace standin {
 
@@ -264,20 +266,8 @@ private:
     }
 
     static std::string Utf8(std::uint32_t cp) {
-        std::string out;
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | cp >> 6);
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | cp >> 12);
-        } else {
-            out += static_cast<char>(0xF0 | cp >> 18);
-            out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-        }
-        if (cp >= 0x800) out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        if (cp >= 0x80) out += static_cast<char>(0x80 | (cp & 0x3F));
-        return out;
+        char bytes[4];
+        return std::string(bytes, static_cast<std::size_t>(AppendUtf8(cp, bytes)));
     }
 
     static unsigned char TextCharacter(unsigned char code, std::uint32_t shiftedCode, unsigned modifiers,

@@ -28,17 +28,14 @@ enum ModifierBit : unsigned {
     kModNumLock = 128,
 };
 
-constexpr WORD kVkBack = 0x08, kVkTab = 0x09, kVkClear = 0x0C, kVkReturn = 0x0D, kVkShift = 0x10,
-               kVkControl = 0x11, kVkMenu = 0x12, kVkEscape = 0x1B, kVkSpace = 0x20;
-
-constexpr KeyIdentity kShiftKey{kVkShift, 0x2A, false};
-constexpr KeyIdentity kCtrlKey{kVkControl, 0x1D, false};
-constexpr KeyIdentity kAltKey{kVkMenu, 0x38, false};
-constexpr KeyIdentity kEnterKey{kVkReturn, 0x1C, false};
-constexpr KeyIdentity kEscKey{kVkEscape, 0x01, false};
-constexpr KeyIdentity kBackspaceKey{kVkBack, 0x0E, false};
-constexpr KeyIdentity kTabKey{kVkTab, 0x0F, false};
-constexpr KeyIdentity kSpaceKey{kVkSpace, 0x39, false};
+constexpr KeyIdentity kShiftKey{VK_SHIFT, 0x2A, false};
+constexpr KeyIdentity kCtrlKey{VK_CONTROL, 0x1D, false};
+constexpr KeyIdentity kAltKey{VK_MENU, 0x38, false};
+constexpr KeyIdentity kEnterKey{VK_RETURN, 0x1C, false};
+constexpr KeyIdentity kEscKey{VK_ESCAPE, 0x01, false};
+constexpr KeyIdentity kBackspaceKey{VK_BACK, 0x0E, false};
+constexpr KeyIdentity kTabKey{VK_TAB, 0x0F, false};
+constexpr KeyIdentity kSpaceKey{VK_SPACE, 0x39, false};
 constexpr KeyIdentity kUnknownKey{0, 0, false};
 
 // The key that types an ASCII character (0x20 to 0x7E) on a US keyboard, and

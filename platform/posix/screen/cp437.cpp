@@ -1,4 +1,4 @@
-// The code page 437 glyph table and its UTF-8 encoding.
+// The code page 437 glyph table, and UTF-8 encoding.
 #include "platform/posix/screen/cp437.h"
 
 namespace standin {
@@ -41,8 +41,8 @@ char32_t Cp437Glyph(unsigned char byte) {
     return kHigh[byte - 0x80];
 }
 
-int AppendGlyphUtf8(unsigned char byte, char *out) {
-    char32_t c = Cp437Glyph(byte);
+int AppendUtf8(char32_t codePoint, char *out) {
+    const char32_t c = codePoint;
     if (c < 0x80) {
         out[0] = static_cast<char>(c);
         return 1;
@@ -52,10 +52,19 @@ int AppendGlyphUtf8(unsigned char byte, char *out) {
         out[1] = static_cast<char>(0x80 | (c & 0x3F));
         return 2;
     }
-    out[0] = static_cast<char>(0xE0 | (c >> 12));
-    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out[2] = static_cast<char>(0x80 | (c & 0x3F));
-    return 3;
+    if (c < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (c >> 12));
+        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (c >> 18));
+    out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (c & 0x3F));
+    return 4;
 }
+
+int AppendGlyphUtf8(unsigned char byte, char *out) { return AppendUtf8(Cp437Glyph(byte), out); }
 
 }  // namespace standin

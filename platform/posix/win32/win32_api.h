@@ -20,6 +20,7 @@ STANDIN_API void OleUninitialize(void);
 STANDIN_API DWORD GetLastError(void);
 STANDIN_API void SetLastError(DWORD error);
 STANDIN_API HANDLE GetStdHandle(DWORD which);
+STANDIN_API BOOL SetStdHandle(DWORD which, HANDLE handle);
 STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                DWORD disposition, DWORD flags, HANDLE templateFile);
 STANDIN_API BOOL CloseHandle(HANDLE handle);

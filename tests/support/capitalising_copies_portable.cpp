@@ -1,5 +1,5 @@
 // The capitalising copy of a build without wide copies.
-#include "fuzz/capitalising_copies.h"
+#include "tests/support/capitalising_copies.h"
 
 #include "library/capitalising_copy.h"
 
