@@ -7,7 +7,7 @@
 
 struct NamedCopy {
     const char *name;
-    void (*copy)(unsigned char *to, const unsigned char *from, std::uint32_t count);
+    void (*copy)(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count);
 };
 
 std::vector<NamedCopy> CapitalisingCopies();

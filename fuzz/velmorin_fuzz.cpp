@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fuzz/capitalising_copies.h"
@@ -82,20 +83,26 @@ void CheckCopy(const NamedCopy &named, const std::string &text, std::size_t toOf
     constexpr unsigned char kGuard = 0xA5;
     constexpr std::size_t kSlack = 64;
     const std::size_t n = text.size();
-    std::vector<unsigned char> from(fromOffset + n + kSlack, kGuard), to(toOffset + n + kSlack, kGuard);
+    // The second destination at the alignment the source has.
+    const std::size_t alsoOffset = fromOffset;
+    std::vector<unsigned char> from(fromOffset + n + kSlack, kGuard), to(toOffset + n + kSlack, kGuard),
+        also(alsoOffset + n + kSlack, kGuard);
     std::copy(text.begin(), text.end(), from.begin() + static_cast<std::ptrdiff_t>(fromOffset));
     from[fromOffset + n] = 0;
     const std::vector<unsigned char> fromBefore = from;
 
-    named.copy(to.data() + toOffset, from.data() + fromOffset, static_cast<std::uint32_t>(n));
+    named.copy(to.data() + toOffset, also.data() + alsoOffset, from.data() + fromOffset, static_cast<std::uint32_t>(n));
 
-    const std::string got(to.begin() + static_cast<std::ptrdiff_t>(toOffset),
-                          to.begin() + static_cast<std::ptrdiff_t>(toOffset + n));
-    FUZZ_CHECK(got == CapitalisedWords(text), "the %s copy differs from the model (to +%zu, from +%zu)", named.name,
-               toOffset, fromOffset);
-    for (std::size_t i = 0; i < to.size(); ++i)
-        FUZZ_CHECK(i - toOffset < n || to[i] == kGuard, "the %s copy wrote outside its destination at %zd",
-                   named.name, static_cast<std::ptrdiff_t>(i - toOffset));
+    const std::string expected = CapitalisedWords(text);
+    for (auto [bytes, offset] : {std::pair{&to, toOffset}, std::pair{&also, alsoOffset}}) {
+        const std::string got(bytes->begin() + static_cast<std::ptrdiff_t>(offset),
+                              bytes->begin() + static_cast<std::ptrdiff_t>(offset + n));
+        FUZZ_CHECK(got == expected, "the %s copy differs from the model (to +%zu, from +%zu)", named.name, offset,
+                   fromOffset);
+        for (std::size_t i = 0; i < bytes->size(); ++i)
+            FUZZ_CHECK(i - offset < n || (*bytes)[i] == kGuard, "the %s copy wrote outside its destination at %zd",
+                       named.name, static_cast<std::ptrdiff_t>(i - offset));
+    }
     FUZZ_CHECK(from == fromBefore, "the %s copy changed its source", named.name);
 }
 

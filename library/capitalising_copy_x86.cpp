@@ -93,8 +93,8 @@ __attribute__((noinline)) CapitalisingCopy ChooseCopy() {
 
 }  // namespace
 
-void CopyCapitalised(unsigned char *to, const unsigned char *from, std::uint32_t count) {
+void CopyCapitalised(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count) {
     CapitalisingCopy copy = __atomic_load_n(&chosenCopy, __ATOMIC_RELAXED);
     if (copy == nullptr) copy = ChooseCopy();
-    copy(to, from, count);
+    copy(to, also, from, count);
 }

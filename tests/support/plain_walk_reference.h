@@ -8,13 +8,14 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "library/capitalise.h"
 
 namespace plain_walk_reference {
 
-using Copy = void (*)(unsigned char *to, const unsigned char *from, std::uint32_t count);
+using Copy = void (*)(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count);
 
 constexpr std::uint32_t kLongest = 300;
 constexpr std::uint32_t kAlignments = 64;  // the widest block
@@ -44,31 +45,39 @@ inline std::string PlainWalk(const std::string &text) {
     return std::string(bytes.begin(), bytes.end() - 1);
 }
 
-// Copies `text` from a source at one alignment to a destination at another,
-// both inside guard bytes, and checks the copy against the plain walk, the
-// guards and the source afterwards. Returns false at the first difference.
+// Copies `text` from a source at one alignment to two destinations at two
+// others, all inside guard bytes, and checks both copies against the plain
+// walk, the guards and the source afterwards. Returns false at the first
+// difference.
 inline bool CopiesLikeThePlainWalk(Copy copy, const std::string &text, std::uint32_t toOffset,
                                    std::uint32_t fromOffset) {
     constexpr unsigned char kGuard = 0xCD;
     const auto length = static_cast<std::uint32_t>(text.size());
+    // The second destination aligned unlike the first at most lengths.
+    const std::uint32_t alsoOffset = (toOffset * 5 + length + 3) % kAlignments;
     std::vector<unsigned char> from(fromOffset + length + kAlignments, kGuard);
     std::vector<unsigned char> to(toOffset + length + kAlignments, kGuard);
+    std::vector<unsigned char> also(alsoOffset + length + kAlignments, kGuard);
     std::copy(text.begin(), text.end(), from.begin() + fromOffset);
     from[fromOffset + length] = 0;
     const std::vector<unsigned char> fromBefore = from;
 
-    copy(to.data() + toOffset, from.data() + fromOffset, length);
+    copy(to.data() + toOffset, also.data() + alsoOffset, from.data() + fromOffset, length);
 
-    std::string got(to.begin() + toOffset, to.begin() + toOffset + length);
     const std::string expected = PlainWalk(text);
-    EXPECT_EQ(got, expected) << "length " << length << ", destination at " << toOffset << ", source at "
-                             << fromOffset;
-    bool guarded = true;
-    for (std::uint32_t i = 0; i < to.size(); ++i)
-        if ((i < toOffset || i >= toOffset + length) && to[i] != kGuard) guarded = false;
-    EXPECT_TRUE(guarded) << "wrote outside the destination: length " << length << ", at " << toOffset;
+    bool same = true, guarded = true;
+    for (auto [bytes, offset] : {std::pair{&to, toOffset}, std::pair{&also, alsoOffset}}) {
+        std::string got(bytes->begin() + offset, bytes->begin() + offset + length);
+        EXPECT_EQ(got, expected) << "length " << length << ", destination at " << offset << ", source at "
+                                 << fromOffset;
+        same = same && got == expected;
+        for (std::uint32_t i = 0; i < bytes->size(); ++i)
+            if ((i < offset || i >= offset + length) && (*bytes)[i] != kGuard) guarded = false;
+    }
+    EXPECT_TRUE(guarded) << "wrote outside a destination: length " << length << ", at " << toOffset << " and "
+                         << alsoOffset;
     EXPECT_TRUE(from == fromBefore) << "changed the source: length " << length;
-    return got == expected && guarded && from == fromBefore;
+    return same && guarded && from == fromBefore;
 }
 
 // Every length from 0 to kLongest at every destination alignment, with the
