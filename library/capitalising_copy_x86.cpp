@@ -95,6 +95,9 @@ __attribute__((noinline, cold)) CapitalisingCopy ChooseCopy() {
 }  // namespace
 
 void CopyCapitalised(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count) {
+    // Every wide copy hands a string shorter than 16 bytes down to this one,
+    // one width at a time; straight there, a short string skips those calls.
+    if (count < 16) return CopyCapitalisedShort(to, also, from, count);
     CapitalisingCopy copy = __atomic_load_n(&chosenCopy, __ATOMIC_RELAXED);
     if (copy == nullptr) copy = ChooseCopy();
     copy(to, also, from, count);
