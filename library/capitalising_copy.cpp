@@ -2,7 +2,7 @@
 // built, and the start and the tail of the wide one.
 #include "library/capitalising_copy.h"
 
-#include "runtime/strings.h"
+#include <cstring>
 
 void CopyCapitalisedBytes(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count,
                           unsigned char previous) {
@@ -19,6 +19,6 @@ void CopyCapitalisedBytes(unsigned char *to, unsigned char *also, const unsigned
         // or removes a space, and only a space matters.
         previous = static_cast<unsigned char>(b);
     }
-    CopyBytes(to + i, from + i, count - i);
-    CopyBytes(also + i, from + i, count - i);
+    std::memcpy(to + i, from + i, count - i);
+    std::memcpy(also + i, from + i, count - i);
 }
