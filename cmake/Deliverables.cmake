@@ -36,7 +36,7 @@ if(WIN32)
   # each stripped file to its debug file.
   set(VELMORIN_PE_LINK_OPTIONS -Wl,--dynamicbase -Wl,--nxcompat -Wl,--build-id
       -Wl,--major-os-version,6 -Wl,--minor-os-version,0
-      -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0)
+      -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0 -Wl,--gc-sections)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     list(APPEND VELMORIN_PE_LINK_OPTIONS -Wl,--high-entropy-va)
   else()
@@ -46,7 +46,9 @@ if(WIN32)
   # the deliverables' own guard (runtime/stack_guard.cpp); debug information
   # with the build's folders left out of it, so that any two builds of one
   # commit give the same bytes.
-  set(VELMORIN_PE_CODE_FLAGS -ffreestanding -fstack-protector-strong -g -gno-record-gcc-switches
+  # Each function in a section of its own, so that the linker can leave out
+  # the string operations a deliverable never calls.
+  set(VELMORIN_PE_CODE_FLAGS -ffreestanding -fstack-protector-strong -ffunction-sections -g -gno-record-gcc-switches
       -ffile-prefix-map=${CMAKE_SOURCE_DIR}=velmorin -ffile-prefix-map=${CMAKE_BINARY_DIR}=velmorin-build)
 endif()
 

@@ -2,9 +2,9 @@
 // built, and the start and the tail of the wide one.
 #include "library/capitalising_copy.h"
 
-#include "runtime/strings.h"
+#include <cstring>
 
-void CopyCapitalisedBytes(unsigned char *to, const unsigned char *from, std::uint32_t count,
+void CopyCapitalisedBytes(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count,
                           unsigned char previous) {
     std::uint32_t i = 0;
     for (; i < count; ++i) {
@@ -12,10 +12,13 @@ void CopyCapitalisedBytes(unsigned char *to, const unsigned char *from, std::uin
         if (b == 0) break;
         // Without branches: which letters start words is as random as the text.
         unsigned starts = (previous == 0x20) & (b - 0x61u < 26u);
-        to[i] = static_cast<unsigned char>(b - (starts << 5));
+        const auto out = static_cast<unsigned char>(b - (starts << 5));
+        to[i] = out;
+        also[i] = out;
         // The original byte will do as the previous one: a change never makes
         // or removes a space, and only a space matters.
         previous = static_cast<unsigned char>(b);
     }
-    CopyBytes(to + i, from + i, count - i);
+    std::memcpy(to + i, from + i, count - i);
+    std::memcpy(also + i, from + i, count - i);
 }

@@ -18,8 +18,10 @@ AVX2_CODE inline __m256i Load(const unsigned char *at) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
 }
 
-AVX2_CODE inline void Store(unsigned char *at, __m256i bytes) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i *>(at), bytes);
+// The same bytes at the same offset in both destinations.
+AVX2_CODE inline void Store(unsigned char *to, unsigned char *also, std::uint32_t at, __m256i bytes) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(to + at), bytes);
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(also + at), bytes);
 }
 
 AVX2_CODE inline bool HasZero(__m256i bytes) {
@@ -48,14 +50,16 @@ AVX2_CODE inline __m256i AfterASpace(__m256i bytes) {
 
 }  // namespace
 
-AVX2_CODE void CopyCapitalisedAvx2(unsigned char *to, const unsigned char *from, std::uint32_t count) {
-    if (count < kBlock) return CopyCapitalisedSse2(to, from, count);
+AVX2_CODE void CopyCapitalisedAvx2(unsigned char *to, unsigned char *also, const unsigned char *from,
+                                   std::uint32_t count) {
+    if (count < kBlock) return CopyCapitalisedSse2(to, also, from, count);
     __m256i first = Load(from);
-    if (HasZero(first)) return CopyCapitalisedBytes(to, from, count, 0x20);
-    Store(to, Capitalised(first, AfterASpace(first)));
+    if (HasZero(first)) return CopyCapitalisedBytes(to, also, from, count, 0x20);
+    Store(to, also, 0, Capitalised(first, AfterASpace(first)));
     if (count == kBlock) return;
 
-    // From here the stores are aligned, none straddling two cache lines; the
+    // From here the stores to `to` are aligned, none straddling two cache
+    // lines (those to `also` as well where the two are aligned alike); the
     // bytes between lie in the first block and come out the same again.
     auto done = static_cast<std::uint32_t>(kBlock - reinterpret_cast<std::uintptr_t>(to) % kBlock);
     // Two blocks at a time, with one test for a zero byte in either.
@@ -63,20 +67,20 @@ AVX2_CODE void CopyCapitalisedAvx2(unsigned char *to, const unsigned char *from,
         const unsigned char *at = from + done;
         __m256i a = Load(at), b = Load(at + kBlock);
         if (HasZero(_mm256_min_epu8(a, b))) break;
-        Store(to + done, Capitalised(a, Load(at - 1)));
-        Store(to + done + kBlock, Capitalised(b, Load(at + kBlock - 1)));
+        Store(to, also, done, Capitalised(a, Load(at - 1)));
+        Store(to, also, done + kBlock, Capitalised(b, Load(at + kBlock - 1)));
     }
     for (; count - done >= kBlock; done += kBlock) {
         __m256i bytes = Load(from + done);
         if (HasZero(bytes)) break;
-        Store(to + done, Capitalised(bytes, Load(from + done - 1)));
+        Store(to, also, done, Capitalised(bytes, Load(from + done - 1)));
     }
     if (count - done < kBlock && done < count) {
         // The last block ends where the string ends, over bytes already done.
         const std::uint32_t last = count - kBlock;
         __m256i bytes = Load(from + last);
-        if (!HasZero(bytes)) return Store(to + last, Capitalised(bytes, Load(from + last - 1)));
+        if (!HasZero(bytes)) return Store(to, also, last, Capitalised(bytes, Load(from + last - 1)));
     }
     // The rest from the block that holds a zero byte.
-    CopyCapitalisedBytes(to + done, from + done, count - done, from[done - 1]);
+    CopyCapitalisedBytes(to + done, also + done, from + done, count - done, from[done - 1]);
 }

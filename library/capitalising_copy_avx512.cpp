@@ -18,15 +18,18 @@ AVX512_CODE inline __m512i Load(const unsigned char *at) {
     return _mm512_loadu_si512(at);
 }
 
-// Stores the block capitalised, given the bytes before each of its lanes:
+// Stores the block capitalised at the offset at in both destinations, given the bytes before each of its lanes:
 // the original ones, which start the same words as the capitalised ones
 // would. Plain stores throughout: masked ones are slow on some processors.
-AVX512_CODE inline void StoreCapitalised(unsigned char *to, __m512i bytes, __m512i before) {
+AVX512_CODE inline void StoreCapitalised(unsigned char *to, unsigned char *also, std::uint32_t at, __m512i bytes,
+                                         __m512i before) {
     const __m512i space = _mm512_set1_epi8(0x20);
     __mmask64 starts = _mm512_cmpeq_epi8_mask(before, space);
     __mmask64 lower =
         _mm512_mask_cmplt_epu8_mask(starts, _mm512_sub_epi8(bytes, _mm512_set1_epi8(0x61)), _mm512_set1_epi8(26));
-    _mm512_storeu_si512(to, _mm512_mask_sub_epi8(bytes, lower, bytes, space));
+    const __m512i out = _mm512_mask_sub_epi8(bytes, lower, bytes, space);
+    _mm512_storeu_si512(to + at, out);
+    _mm512_storeu_si512(also + at, out);
 }
 
 AVX512_CODE inline bool HasZero(__m512i bytes) {
@@ -44,27 +47,29 @@ AVX512_CODE inline __m512i AfterASpace(__m512i bytes) {
 
 }  // namespace
 
-AVX512_CODE void CopyCapitalisedAvx512(unsigned char *to, const unsigned char *from, std::uint32_t count) {
-    if (count < kBlock) return CopyCapitalisedAvx2(to, from, count);
+AVX512_CODE void CopyCapitalisedAvx512(unsigned char *to, unsigned char *also, const unsigned char *from,
+                                       std::uint32_t count) {
+    if (count < kBlock) return CopyCapitalisedAvx2(to, also, from, count);
     __m512i first = Load(from);
-    if (HasZero(first)) return CopyCapitalisedBytes(to, from, count, 0x20);
-    StoreCapitalised(to, first, AfterASpace(first));
+    if (HasZero(first)) return CopyCapitalisedBytes(to, also, from, count, 0x20);
+    StoreCapitalised(to, also, 0, first, AfterASpace(first));
     if (count == kBlock) return;
 
-    // From here the stores are aligned, none straddling two cache lines; the
+    // From here the stores to `to` are aligned, none straddling two cache
+    // lines (those to `also` as well where the two are aligned alike); the
     // bytes between lie in the first block and come out the same again.
     auto done = static_cast<std::uint32_t>(kBlock - reinterpret_cast<std::uintptr_t>(to) % kBlock);
     for (; count - done >= kBlock; done += kBlock) {
         __m512i bytes = Load(from + done);
         if (HasZero(bytes)) break;
-        StoreCapitalised(to + done, bytes, Load(from + done - 1));
+        StoreCapitalised(to, also, done, bytes, Load(from + done - 1));
     }
     if (count - done < kBlock && done < count) {
         // The last block ends where the string ends, over bytes already done.
         const std::uint32_t last = count - kBlock;
         __m512i bytes = Load(from + last);
-        if (!HasZero(bytes)) return StoreCapitalised(to + last, bytes, Load(from + last - 1));
+        if (!HasZero(bytes)) return StoreCapitalised(to, also, last, bytes, Load(from + last - 1));
     }
     // The rest from the block that holds a zero byte.
-    CopyCapitalisedBytes(to + done, from + done, count - done, from[done - 1]);
+    CopyCapitalisedBytes(to + done, also + done, from + done, count - done, from[done - 1]);
 }

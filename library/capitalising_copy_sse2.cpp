@@ -14,8 +14,15 @@ __m128i Load(const unsigned char *at) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
 }
 
-void Store(unsigned char *at, __m128i bytes) {
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(at), bytes);
+// The same bytes at the same offset in both destinations.
+void Store(unsigned char *to, unsigned char *also, std::uint32_t at, __m128i bytes) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at), bytes);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(also + at), bytes);
+}
+
+void Store8(unsigned char *to, unsigned char *also, std::uint32_t at, __m128i bytes) {
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(to + at), bytes);
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(also + at), bytes);
 }
 
 bool HasZero(__m128i bytes) {
@@ -41,52 +48,54 @@ __m128i Load8(const unsigned char *at) {
 
 }  // namespace
 
-void CopyCapitalisedShort(unsigned char *to, const unsigned char *from, std::uint32_t count) {
-    if (count < 8 || count >= kBlock) return CopyCapitalisedBytes(to, from, count, 0x20);
+void CopyCapitalisedShort(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count) {
+    if (count < 8 || count >= kBlock) return CopyCapitalisedBytes(to, also, from, count, 0x20);
     // The first and the last eight bytes, overlapping unless count is 16;
     // the bytes they share come out the same from both.
     __m128i head = Load8(from), tail = Load8(from + count - 8);
     __m128i headBefore = _mm_or_si128(_mm_slli_epi64(head, 8), _mm_cvtsi32_si128(0x20));
     __m128i tailBefore = count > 8 ? Load8(from + count - 9) : headBefore;
     __m128i bytes = _mm_unpacklo_epi64(head, tail);
-    if (HasZero(bytes)) return CopyCapitalisedBytes(to, from, count, 0x20);
+    if (HasZero(bytes)) return CopyCapitalisedBytes(to, also, from, count, 0x20);
     __m128i out = Capitalised(bytes, _mm_unpacklo_epi64(headBefore, tailBefore));
-    _mm_storel_epi64(reinterpret_cast<__m128i *>(to + count - 8), _mm_unpackhi_epi64(out, out));
-    _mm_storel_epi64(reinterpret_cast<__m128i *>(to), out);
+    Store8(to, also, count - 8, _mm_unpackhi_epi64(out, out));
+    Store8(to, also, 0, out);
 }
 
-void CopyCapitalisedSse2(unsigned char *to, const unsigned char *from, std::uint32_t count) {
-    if (count < kBlock) return CopyCapitalisedShort(to, from, count);
+void CopyCapitalisedSse2(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count) {
+    if (count < kBlock) return CopyCapitalisedShort(to, also, from, count);
     __m128i first = Load(from);
-    if (HasZero(first)) return CopyCapitalisedBytes(to, from, count, 0x20);
+    if (HasZero(first)) return CopyCapitalisedBytes(to, also, from, count, 0x20);
     // Nothing lies before the first byte; a space is shifted in instead.
-    Store(to, Capitalised(first, _mm_or_si128(_mm_slli_si128(first, 1), _mm_cvtsi32_si128(0x20))));
+    Store(to, also, 0, Capitalised(first, _mm_or_si128(_mm_slli_si128(first, 1), _mm_cvtsi32_si128(0x20))));
     if (count == kBlock) return;
 
-    // From here the stores are aligned, none straddling two cache lines; the
-    // bytes between lie in the first block and come out the same again.
+    // From here the stores to `to` are aligned, none straddling two cache
+    // lines (those to `also` as well where the two are aligned alike, as two
+    // strings from one allocator are); the bytes between lie in the first
+    // block and come out the same again.
     auto done = static_cast<std::uint32_t>(kBlock - reinterpret_cast<std::uintptr_t>(to) % kBlock);
     // Four blocks at a time, with one test for a zero byte in any of them.
     for (; count - done >= 4 * kBlock; done += 4 * kBlock) {
         const unsigned char *at = from + done;
         __m128i a = Load(at), b = Load(at + kBlock), c = Load(at + 2 * kBlock), d = Load(at + 3 * kBlock);
         if (HasZero(_mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d)))) break;
-        Store(to + done, Capitalised(a, Load(at - 1)));
-        Store(to + done + kBlock, Capitalised(b, Load(at + kBlock - 1)));
-        Store(to + done + 2 * kBlock, Capitalised(c, Load(at + 2 * kBlock - 1)));
-        Store(to + done + 3 * kBlock, Capitalised(d, Load(at + 3 * kBlock - 1)));
+        Store(to, also, done, Capitalised(a, Load(at - 1)));
+        Store(to, also, done + kBlock, Capitalised(b, Load(at + kBlock - 1)));
+        Store(to, also, done + 2 * kBlock, Capitalised(c, Load(at + 2 * kBlock - 1)));
+        Store(to, also, done + 3 * kBlock, Capitalised(d, Load(at + 3 * kBlock - 1)));
     }
     for (; count - done >= kBlock; done += kBlock) {
         __m128i bytes = Load(from + done);
         if (HasZero(bytes)) break;
-        Store(to + done, Capitalised(bytes, Load(from + done - 1)));
+        Store(to, also, done, Capitalised(bytes, Load(from + done - 1)));
     }
     if (count - done < kBlock && done < count) {
         // The last block ends where the string ends, over bytes already done.
         const std::uint32_t last = count - kBlock;
         __m128i bytes = Load(from + last);
-        if (!HasZero(bytes)) return Store(to + last, Capitalised(bytes, Load(from + last - 1)));
+        if (!HasZero(bytes)) return Store(to, also, last, Capitalised(bytes, Load(from + last - 1)));
     }
     // The rest from the block that holds a zero byte.
-    CopyCapitalisedBytes(to + done, from + done, count - done, from[done - 1]);
+    CopyCapitalisedBytes(to + done, also + done, from + done, count - done, from[done - 1]);
 }

@@ -25,9 +25,10 @@ constexpr unsigned kAvxState = 0x02 | 0x04;
 // Those, the mask registers and both parts of the 512-bit registers.
 constexpr unsigned kAvx512State = kAvxState | 0x20 | 0x40 | 0x80;
 
-// The widest copy that the processor and system run. Kept out of line, as
-// are the other steps of the choice: they run once, and the library is small.
-__attribute__((noinline)) CopyWidth ProcessorWidth() {
+// The widest copy that the processor and system run. Kept out of line and
+// compiled for size, as are the other steps of the choice: they run once,
+// and the library is small.
+__attribute__((noinline, cold)) CopyWidth ProcessorWidth() {
     unsigned a, b, c, d;
     if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_OSXSAVE) == 0 || (c & bit_AVX) == 0)
         return CopyWidth::Sse2;
@@ -42,7 +43,7 @@ __attribute__((noinline)) CopyWidth ProcessorWidth() {
 // The cap that VELMORIN_WIDEST_COPY sets, in builds made with the switch; the
 // widest copy where it is unset or holds anything else, and always in the
 // deliverables, which read no environment.
-__attribute__((noinline)) CopyWidth RequestedCap() {
+__attribute__((noinline, cold)) CopyWidth RequestedCap() {
 #ifndef VELMORIN_COPY_SWITCH
     return CopyWidth::Avx512;
 #else
@@ -85,7 +86,7 @@ CapitalisingCopy CopyOfWidth(CopyWidth width) {
 
 namespace {
 
-__attribute__((noinline)) CapitalisingCopy ChooseCopy() {
+__attribute__((noinline, cold)) CapitalisingCopy ChooseCopy() {
     CapitalisingCopy copy = CopyOfWidth(WidestCopy());
     __atomic_store_n(&chosenCopy, copy, __ATOMIC_RELAXED);
     return copy;
@@ -93,8 +94,11 @@ __attribute__((noinline)) CapitalisingCopy ChooseCopy() {
 
 }  // namespace
 
-void CopyCapitalised(unsigned char *to, const unsigned char *from, std::uint32_t count) {
+void CopyCapitalised(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count) {
+    // Every wide copy hands a string shorter than 16 bytes down to this one,
+    // one width at a time; straight there, a short string skips those calls.
+    if (count < 16) return CopyCapitalisedShort(to, also, from, count);
     CapitalisingCopy copy = __atomic_load_n(&chosenCopy, __ATOMIC_RELAXED);
     if (copy == nullptr) copy = ChooseCopy();
-    copy(to, from, count);
+    copy(to, also, from, count);
 }

@@ -4,19 +4,20 @@
 
 #include <cstdint>
 
-using CapitalisingCopy = void (*)(unsigned char *to, const unsigned char *from, std::uint32_t count);
+using CapitalisingCopy = void (*)(unsigned char *to, unsigned char *also, const unsigned char *from,
+                                  std::uint32_t count);
 
 // 16 bytes at a time; every x86 build assumes SSE2.
-void CopyCapitalisedSse2(unsigned char *to, const unsigned char *from, std::uint32_t count);
+void CopyCapitalisedSse2(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count);
 // 32 bytes at a time. Only where CanRunAvx2 says so.
-void CopyCapitalisedAvx2(unsigned char *to, const unsigned char *from, std::uint32_t count);
+void CopyCapitalisedAvx2(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count);
 // 64 bytes at a time, with masked loads and stores for the ends. Only where
 // CanRunAvx512 says so.
-void CopyCapitalisedAvx512(unsigned char *to, const unsigned char *from, std::uint32_t count);
+void CopyCapitalisedAvx512(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count);
 
 // Strings shorter than 16 bytes, for the wide copies: the first and last
 // eight bytes in one register, a byte at a time below 8.
-void CopyCapitalisedShort(unsigned char *to, const unsigned char *from, std::uint32_t count);
+void CopyCapitalisedShort(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count);
 
 // True when the processor has AVX2 and the system saves the wide registers
 // on a thread switch.

@@ -26,18 +26,6 @@ constexpr StringSlot kSlots[] = {
 };
 constexpr StringSlotTable kSlotTable{kSlots, 2};
 
-// AssignString of the borrowed top entry into an empty variable, which is
-// always a new allocation and a copy, with the words capitalised during that
-// copy: the bytes are walked once, not copied and then walked again.
-void AssignCapitalised(CallFrame &frame, StringHandle &emptyVariable) {
-    StringBytes source = StringData(TopEntry(frame));
-    Allocation copy = AllocString(source.count);
-    CopyCapitalised(copy.data, source.data, copy.count);
-    emptyVariable = copy.handle;
-    PopAndFree(frame);  // borrowed: nothing is released
-    if (copy.error != 0) RaiseRuntimeError(frame, copy.error);
-}
-
 }  // namespace
 
 extern "C" VelmorinString VELMORIN_CALL VELMORIN(const VelmorinString *text) {
@@ -47,15 +35,27 @@ extern "C" VelmorinString VELMORIN_CALL VELMORIN(const VelmorinString *text) {
     VelmorinFrame f;
     f.frame.errorWord = 0;
     f.frame.temporaryDepth = 0;
-    f.result = nullptr;
-    f.workingCopy = nullptr;
     f.argument = text;
     // A null reference reads as the empty string rather than faulting.
-    PushBorrowed(f.frame, text != nullptr ? *text : nullptr);
-    AssignCapitalised(f.frame, f.workingCopy);
+    StringBytes source = StringData(text != nullptr ? *text : nullptr);
 
-    PushBorrowed(f.frame, f.workingCopy);
-    AssignString(f.frame, f.result);
+    // The working copy, then the result as its copy: the two new strings an
+    // assignment from a borrowed handle and one from a named string would
+    // make, in that order. An empty or failed working copy leaves the result
+    // empty too, with nothing allocated for it.
+    Allocation working = AllocString(source.count);
+    f.workingCopy = working.handle;
+    if (working.error != 0) RaiseRuntimeError(f.frame, working.error);
+    Allocation result = AllocString(working.count);
+    f.result = result.handle;
+    if (result.error != 0) RaiseRuntimeError(f.frame, result.error);
+
+    // The walk and both copies in one pass over the bytes: the result gets
+    // what the working copy holds after the walk. Without a result the
+    // working copy is simply written twice.
+    if (working.count != 0)
+        CopyCapitalised(working.data, result.count != 0 ? result.data : working.data, source.data, working.count);
+
     ReleaseLocals(f.frame, kSlotTable);
     return f.result;
 }

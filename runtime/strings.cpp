@@ -10,12 +10,6 @@ unsigned char EmptyData;
 
 namespace {
 
-std::uint32_t CountOf(StringHandle handle) {
-    std::uint32_t count;
-    std::memcpy(&count, handle - 4, sizeof count);
-    return count;
-}
-
 void Push(CallFrame &frame, TempEntry entry) {
     frame.temporaries[frame.temporaryDepth++] = entry;
 }
@@ -35,27 +29,8 @@ StringHandle CopyOf(StringBytes bytes, bool &failed) {
 
 }  // namespace
 
-Allocation AllocString(std::uint32_t count) {
-    Allocation none{nullptr, &EmptyData, 0, 0};
-    if (count == 0) return none;
-    none.error = kErrorOutOfMemory;
-    if (count > kMaxStringCount) return none;
-    StringHandle handle = AllocateStringMemory(count);
-    if (handle == nullptr) return none;
-    return Allocation{handle, handle, count, 0};
-}
-
-void FreeString(StringHandle handle) {
-    if (handle != nullptr) ReleaseStringMemory(handle);
-}
-
 void FreeString(TempEntry entry) {
     if (!entry.borrowed) FreeString(entry.handle);
-}
-
-StringBytes StringData(StringHandle handle) {
-    if (handle == nullptr) return StringBytes{&EmptyData, 0};
-    return StringBytes{handle, CountOf(handle)};
 }
 
 StringBytes StringData(TempEntry entry) {
@@ -121,14 +96,4 @@ void AssignString(CallFrame &frame, StringHandle &variable) {
 
 void PopAndFree(CallFrame &frame) {
     FreeString(Pop(frame));
-}
-
-void ReleaseLocals(CallFrame &frame, const StringSlotTable &table) {
-    unsigned char *base = reinterpret_cast<unsigned char *>(&frame);
-    for (std::uint32_t i = 0; i < table.count; ++i) {
-        const StringSlot &slot = table.slots[i];
-        if (slot.kind != SlotKind::OwnedLocal) continue;
-        StringHandle *local = reinterpret_cast<StringHandle *>(base + slot.offset);
-        FreeString(*local);
-    }
 }

@@ -4,6 +4,8 @@
 // string in place.
 #pragma once
 
+#include "runtime/allocator.h"
+#include "runtime/runtime_error.h"
 #include "runtime/string_handle.h"
 
 // A zero byte of this module's own; the data of every empty string. Set by the
@@ -28,15 +30,15 @@ struct StringBytes {
 // kMaxStringCount or an allocator failure gives the same null handle and
 // &EmptyData with error 7; nothing is raised, so the caller decides where the
 // error is recorded.
-Allocation AllocString(std::uint32_t count);
+inline Allocation AllocString(std::uint32_t count);
 // Releases an owned handle; null (the empty string) is left alone. The
 // handle must not be used afterwards.
-void FreeString(StringHandle handle);
+inline void FreeString(StringHandle handle);
 // Releases an owned entry; a borrowed entry is left alone, as its handle
 // belongs to someone else.
 void FreeString(TempEntry entry);
 // Reads without taking anything: the pointer lives as long as the handle.
-StringBytes StringData(StringHandle handle);
+inline StringBytes StringData(StringHandle handle);
 StringBytes StringData(TempEntry entry);
 
 // Pushes a new owned copy of a literal record (2-byte count, then bytes).
@@ -77,7 +79,48 @@ void PopAndFree(CallFrame &frame);
 // Releases every local the slot table marks as owned by the frame; slots
 // that refer to a caller's handle are left alone. The locals must not be used
 // afterwards.
-void ReleaseLocals(CallFrame &frame, const StringSlotTable &table);
+inline void ReleaseLocals(CallFrame &frame, const StringSlotTable &table);
 
 // Copies count bytes; the regions do not overlap.
 void CopyBytes(unsigned char *to, const unsigned char *from, std::uint32_t count);
+
+// The operations every call of a function with strings runs, defined here so
+// that they compile into their callers: in the Windows deliverables, which
+// are built file by file, a call to each would cost more than its body.
+
+// The count in the four bytes before the data. A fixed-size copy the compiler
+// makes one load of even where it may not assume the C library's memcpy.
+inline std::uint32_t CountOf(StringHandle handle) {
+    std::uint32_t count;
+    __builtin_memcpy(&count, handle - 4, sizeof count);
+    return count;
+}
+
+inline Allocation AllocString(std::uint32_t count) {
+    Allocation none{nullptr, &EmptyData, 0, 0};
+    if (count == 0) return none;
+    none.error = kErrorOutOfMemory;
+    if (count > kMaxStringCount) return none;
+    StringHandle handle = AllocateStringMemory(count);
+    if (handle == nullptr) return none;
+    return Allocation{handle, handle, count, 0};
+}
+
+inline void FreeString(StringHandle handle) {
+    if (handle != nullptr) ReleaseStringMemory(handle);
+}
+
+inline StringBytes StringData(StringHandle handle) {
+    if (handle == nullptr) return StringBytes{&EmptyData, 0};
+    return StringBytes{handle, CountOf(handle)};
+}
+
+inline void ReleaseLocals(CallFrame &frame, const StringSlotTable &table) {
+    unsigned char *base = reinterpret_cast<unsigned char *>(&frame);
+    for (std::uint32_t i = 0; i < table.count; ++i) {
+        const StringSlot &slot = table.slots[i];
+        if (slot.kind != SlotKind::OwnedLocal) continue;
+        StringHandle *local = reinterpret_cast<StringHandle *>(base + slot.offset);
+        FreeString(*local);
+    }
+}

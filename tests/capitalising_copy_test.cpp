@@ -8,14 +8,16 @@ namespace check = copy_check;
 
 namespace {
 
-void CopyBytesAfterASpace(unsigned char *to, const unsigned char *from, std::uint32_t count) {
-    CopyCapitalisedBytes(to, from, count, 0x20);
+void CopyBytesAfterASpace(unsigned char *to, unsigned char *also, const unsigned char *from, std::uint32_t count) {
+    CopyCapitalisedBytes(to, also, from, count, 0x20);
 }
 
+// The first destination's bytes; the second must hold the same.
 std::string Copied(const std::string &text) {
-    std::string out(text.size(), '\0');
-    CopyCapitalised(reinterpret_cast<unsigned char *>(&out[0]), reinterpret_cast<const unsigned char *>(text.data()),
-                    static_cast<std::uint32_t>(text.size()));
+    std::string out(text.size(), '\0'), also(text.size(), '\0');
+    CopyCapitalised(reinterpret_cast<unsigned char *>(&out[0]), reinterpret_cast<unsigned char *>(&also[0]),
+                    reinterpret_cast<const unsigned char *>(text.data()), static_cast<std::uint32_t>(text.size()));
+    EXPECT_EQ(also, out);
     return out;
 }
 
@@ -46,10 +48,12 @@ TEST(CapitalisingCopy, ByteAtATimeFormContinuesFromThePreviousByte) {
     };
     for (const Case &c : cases) {
         const std::string row = " [" + (testing::Message() << (c.in)).GetString() + "]";
-        std::string out(std::string(c.in).size(), '\0');
-        CopyCapitalisedBytes(reinterpret_cast<unsigned char *>(&out[0]), reinterpret_cast<const unsigned char *>(c.in),
-                             static_cast<std::uint32_t>(out.size()), c.previous);
+        std::string out(std::string(c.in).size(), '\0'), also = out;
+        CopyCapitalisedBytes(reinterpret_cast<unsigned char *>(&out[0]), reinterpret_cast<unsigned char *>(&also[0]),
+                             reinterpret_cast<const unsigned char *>(c.in), static_cast<std::uint32_t>(out.size()),
+                             c.previous);
         EXPECT_EQ(out, c.out) << row;
+        EXPECT_EQ(also, c.out) << row;
     }
 }
 
