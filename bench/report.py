@@ -133,6 +133,13 @@ def load_text(load):
     return f"{before:.1f}" if after is None else f"{before:.1f}-{after:.1f}"
 
 
+def beside(run, other, size):
+    """VELMORIN's figures and another benchmark's at one size, from one run; None where missing."""
+    if not run:
+        return None, None
+    return run["figures"].get(("velmorin", size)), run["figures"].get((other, size))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("results")
@@ -176,8 +183,7 @@ def main():
             cells = []
             for target in TARGETS:
                 run = runs.get((target, path))
-                ours = run and run["figures"].get(("velmorin", size))
-                floor = run and run["figures"].get(("floor", size))
+                ours, floor = beside(run, "floor", size)
                 if not ours or not floor:
                     cells.append("-" if run or not statuses[target] else "not measured")
                     continue
@@ -202,8 +208,7 @@ def main():
         cells = []
         for target in TARGETS:
             run = runs.get((target, path))
-            ours = run and run["figures"].get(("velmorin", size))
-            peer = run and run["figures"].get(("byte_at_a_time", size))
+            ours, peer = beside(run, "byte_at_a_time", size)
             if not ours or not peer:
                 cells.append("-")
                 continue

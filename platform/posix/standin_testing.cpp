@@ -20,13 +20,6 @@ void StandinFailGlobalAlloc(int fail) { standin::FailGlobalAlloc(fail != 0); }
 
 void StandinLimitThreadSlots(uint32_t count) { standin::LimitThreadSlots(count); }
 
-void StandinFaultConsoleReads(int fault, uint32_t count) {
-    using standin::ReadFault;
-    switch (fault) {
-    case STANDIN_READ_REFUSED: standin::FaultConsoleReads(ReadFault::Refuse, count); break;
-    case STANDIN_READ_REMOVES_NOTHING: standin::FaultConsoleReads(ReadFault::RemoveNothing, count); break;
-    default: standin::FaultConsoleReads(ReadFault::None, 0); break;
-    }
-}
+void StandinFaultConsoleReads(StandinReadFault fault, uint32_t count) { standin::FaultConsoleReads(fault, count); }
 
 void StandinUseHeadlessConsole(void) { standin::UseHeadlessConsole(); }

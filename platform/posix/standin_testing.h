@@ -36,8 +36,8 @@ STANDIN_TESTING_API void StandinLimitThreadSlots(uint32_t count);
  * STANDIN_READ_REFUSED returns FALSE with ERROR_INVALID_HANDLE,
  * STANDIN_READ_REMOVES_NOTHING returns TRUE with 0 records read;
  * STANDIN_READ_WORKS ends the fault at once. */
-enum { STANDIN_READ_WORKS = 0, STANDIN_READ_REFUSED = 1, STANDIN_READ_REMOVES_NOTHING = 2 };
-STANDIN_TESTING_API void StandinFaultConsoleReads(int fault, uint32_t count);
+enum StandinReadFault { STANDIN_READ_WORKS = 0, STANDIN_READ_REFUSED = 1, STANDIN_READ_REMOVES_NOTHING = 2 };
+STANDIN_TESTING_API void StandinFaultConsoleReads(enum StandinReadFault fault, uint32_t count);
 
 /* Set-up. */
 /* Gives the process a console without a terminal, whatever terminal it has:

@@ -10,19 +10,9 @@
 
 namespace {
 
-enum class Removal { Works, Fails, RemovesNothing };
-
 // A KeyWaiting that went on looking after a removal of nothing would spin
-// for ever: the fault lasts this many reads, so that the test fails, not hangs.
+// for ever: a fault lasts this many reads, so that the test fails, not hangs.
 constexpr std::uint32_t kFaultyReads = 1000;
-
-void SetRemoval(Removal removal) {
-    switch (removal) {
-    case Removal::Works: StandinFaultConsoleReads(STANDIN_READ_WORKS, 0); break;
-    case Removal::Fails: StandinFaultConsoleReads(STANDIN_READ_REFUSED, kFaultyReads); break;
-    case Removal::RemovesNothing: StandinFaultConsoleReads(STANDIN_READ_REMOVES_NOTHING, kFaultyReads); break;
-    }
-}
 
 class KeyWaitingFaultTest : public ::testing::Test {
 protected:
@@ -33,10 +23,10 @@ protected:
         saved_ = Console.consoleInput;
         Console.consoleInput = input_;
         ASSERT_TRUE(FlushConsoleInputBuffer(input_));
-        SetRemoval(Removal::Works);
+        StandinFaultConsoleReads(STANDIN_READ_WORKS, 0);
     }
     void TearDown() override {
-        SetRemoval(Removal::Works);
+        StandinFaultConsoleReads(STANDIN_READ_WORKS, 0);
         FlushConsoleInputBuffer(input_);
         Console.consoleInput = saved_;
         CloseHandle(input_);
@@ -52,8 +42,8 @@ protected:
 };
 
 TEST_F(KeyWaitingFaultTest, ARemovalThatFailsOrRemovesNothingGivesNoKeyAtOnceAndTheNextCallLooksAgain) {
-    for (Removal fault : {Removal::Fails, Removal::RemovesNothing}) {
-        const char *name = fault == Removal::Fails ? "failed removal" : "removal of nothing";
+    for (StandinReadFault fault : {STANDIN_READ_REFUSED, STANDIN_READ_REMOVES_NOTHING}) {
+        const char *name = fault == STANDIN_READ_REFUSED ? "failed removal" : "removal of nothing";
         ASSERT_TRUE(FlushConsoleInputBuffer(input_));
         INPUT_RECORD records[2] = {};
         records[0].EventType = FOCUS_EVENT;
@@ -63,7 +53,7 @@ TEST_F(KeyWaitingFaultTest, ARemovalThatFailsOrRemovesNothingGivesNoKeyAtOnceAnd
         DWORD written = 0;
         ASSERT_TRUE(WriteConsoleInputA(input_, records, 2, &written));
 
-        SetRemoval(fault);
+        StandinFaultConsoleReads(fault, kFaultyReads);
         const std::uint64_t reads = StandinConsoleReadCalls();
         EXPECT_EQ(KeyWaiting(), 0) << name << ": the press behind the focus event is not seen";
         EXPECT_EQ(StandinConsoleReadCalls() - reads, 1u) << name << ": one attempt, no spinning in the same call";
@@ -71,7 +61,7 @@ TEST_F(KeyWaitingFaultTest, ARemovalThatFailsOrRemovesNothingGivesNoKeyAtOnceAnd
         EXPECT_EQ(KeyWaiting(), 0) << name;
         EXPECT_EQ(StandinConsoleReadCalls() - reads, 2u) << name << ": each call tries once";
 
-        SetRemoval(Removal::Works);
+        StandinFaultConsoleReads(STANDIN_READ_WORKS, 0);
         EXPECT_EQ(KeyWaiting(), -1) << name << ": once removals work again, the press is found";
         EXPECT_EQ(Queued(), 1u) << name;
     }

@@ -31,13 +31,13 @@ bool IsCtrlC(const INPUT_RECORD &r) {
 
 std::atomic<std::uint64_t> readCalls{0};
 std::mutex faultLock;
-ReadFault readFault = ReadFault::None;
+StandinReadFault readFault = STANDIN_READ_WORKS;
 std::uint32_t faultsLeft = 0;
 
 // The fault the coming read is to show, if any, counted off.
-ReadFault TakeReadFault() {
+StandinReadFault TakeReadFault() {
     std::lock_guard<std::mutex> guard(faultLock);
-    if (faultsLeft == 0) return ReadFault::None;
+    if (faultsLeft == 0) return STANDIN_READ_WORKS;
     --faultsLeft;
     return readFault;
 }
@@ -90,10 +90,10 @@ STANDIN_API BOOL PeekConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD le
 }
 
 // Waits, as Windows does, until at least one record is there.
-void standin::FaultConsoleReads(ReadFault fault, std::uint32_t count) {
+void standin::FaultConsoleReads(StandinReadFault fault, std::uint32_t count) {
     std::lock_guard<std::mutex> guard(faultLock);
     readFault = fault;
-    faultsLeft = fault == ReadFault::None ? 0 : count;
+    faultsLeft = fault == STANDIN_READ_WORKS ? 0 : count;
 }
 
 std::uint64_t standin::ConsoleReadCalls() { return readCalls; }
@@ -101,11 +101,11 @@ std::uint64_t standin::ConsoleReadCalls() { return readCalls; }
 STANDIN_API BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
     ++readCalls;
     switch (TakeReadFault()) {
-    case ReadFault::Refuse: return Fail(ERROR_INVALID_HANDLE);
-    case ReadFault::RemoveNothing:
+    case STANDIN_READ_REFUSED: return Fail(ERROR_INVALID_HANDLE);
+    case STANDIN_READ_REMOVES_NOTHING:
         if (read != nullptr) *read = 0;
         return TRUE;
-    case ReadFault::None: break;
+    case STANDIN_READ_WORKS: break;
     }
     ConsoleCore &console = TheConsole();
     for (;;) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/posix/standin_testing.h"
 #include "platform/posix/win32/win32_types.h"
 
 namespace standin {
@@ -24,10 +25,9 @@ DWORD InputMode();
 
 // What ReadConsoleInputA does in place of its work, for the stand-in's test
 // interface: a console that refuses the removal, or one that reports a
-// removal of nothing, which no handle can be made to do on purpose.
-enum class ReadFault { None, Refuse, RemoveNothing };
-// The next count calls of ReadConsoleInputA fail so; then they work again.
-void FaultConsoleReads(ReadFault fault, std::uint32_t count);
+// removal of nothing, which no handle can be made to do on purpose. The next
+// count calls fail so; then they work again.
+void FaultConsoleReads(StandinReadFault fault, std::uint32_t count);
 // Calls of ReadConsoleInputA so far, in the whole process.
 std::uint64_t ConsoleReadCalls();
 
