@@ -32,9 +32,11 @@ set(CMAKE_FIND_ROOT_PATH /usr/${VELMORIN_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-fuse-ld=lld")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-fuse-ld=lld")
+# -pthread: the posix thread model's C++ library needs winpthreads, which
+# MinGW-w64's GCC links on its own. Links with -nostdlib get none of it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld -pthread")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-fuse-ld=lld -pthread")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-fuse-ld=lld -pthread")
 # CTest runs the .exe files under Wine, inside a pseudo-terminal.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
 # Every target names the system libraries it imports from.
