@@ -53,11 +53,12 @@ if(WIN32)
   # the load configuration's cookie (runtime/load_config.cpp); indirect calls
   # checked by Control Flow Guard; CodeView debug information for the PDB,
   # with the build's folders and command lines left out of it, so that any
-  # two builds of one commit give the same bytes.
+  # two builds of one commit give the same bytes (a relative compilation
+  # folder keeps the objects' names relative too).
   # Each function in a section of its own, so that the linker can leave out
   # the string operations a deliverable never calls.
   set(VELMORIN_PE_CODE_FLAGS -ffreestanding -fstack-protector-strong -mguard=cf -ffunction-sections
-      -g -gcodeview -gno-codeview-command-line
+      -g -gcodeview -gno-codeview-command-line -fdebug-compilation-dir=.
       -ffile-prefix-map=${CMAKE_SOURCE_DIR}=velmorin -ffile-prefix-map=${CMAKE_BINARY_DIR}=velmorin-build)
   # clang leaves out the x86-64 function tables of code built without
   # exceptions unless told.
@@ -103,8 +104,11 @@ function(velmorin_deliverable target entry)
                                      ${CMAKE_SOURCE_DIR}/runtime/load_config.cpp)
     target_compile_options(${target} PRIVATE ${VELMORIN_PE_CODE_FLAGS})
     target_compile_definitions(${target} PRIVATE VELMORIN_OWN_STACK_GUARD)
-    target_link_options(${target} PRIVATE -nostdlib -s -Wl,-e,${entry} -Wl,--fatal-warnings
-                        ${VELMORIN_PE_LINK_OPTIONS})
+    # The PDB records the linker's command line and the paths of the
+    # libraries it read: the system's own folders (--sysroot=/usr, where
+    # the C++ library's thread model does not matter), no build folder.
+    target_link_options(${target} PRIVATE -nostdlib -s -Wl,-e,${entry} -Wl,--fatal-warnings --sysroot=/usr
+                        -Wno-unused-command-line-argument ${VELMORIN_PE_LINK_OPTIONS})
     # A library carries the Windows (GUI) subsystem, as Microsoft's linker
     # gives it; a program says console.
     get_target_property(type ${target} TYPE)
