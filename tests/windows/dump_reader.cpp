@@ -2,13 +2,17 @@
 // from the exception stream, the module that holds it from the module list,
 // and, through dbghelp with the given symbol path, the function, source file
 // and line there. Prints one line per finding, "key=value", and exits 0 if
-// dbghelp named a function.
+// dbghelp named a function. Given a module and an offset instead of a dump,
+// names what lies there the same way.
 //
 //   dump_reader DUMP SYMBOL_PATH
+//   dump_reader --address MODULE OFFSET SYMBOL_PATH
 #include <windows.h>
 #include <dbghelp.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -21,7 +25,46 @@ void *Stream(void *dump, ULONG kind) {
 
 }  // namespace
 
+// Loads the module by its file name alone, found with its PDB on the symbol
+// path as a debugger on another machine finds it, and names what lies at
+// the address. Returns whether dbghelp named a function.
+bool Name(const char *module, DWORD64 base, DWORD size, DWORD64 address, const char *symbolPath) {
+    HANDLE session = reinterpret_cast<HANDLE>(0x7E1);
+    SymSetOptions(SYMOPT_LOAD_LINES | SYMOPT_UNDNAME | SYMOPT_FAIL_CRITICAL_ERRORS);
+    if (!SymInitialize(session, symbolPath, FALSE)) {
+        std::printf("error=SymInitialize failed (%lu)\n", GetLastError());
+        return false;
+    }
+    if (!SymLoadModuleEx(session, nullptr, module, nullptr, base, size, nullptr, 0)) {
+        std::printf("error=SymLoadModuleEx failed (%lu)\n", GetLastError());
+        return false;
+    }
+    IMAGEHLP_MODULE64 info{};
+    info.SizeOfStruct = sizeof info;
+    if (SymGetModuleInfo64(session, base, &info))
+        std::printf("symbols=%d\npdb=%s\n", static_cast<int>(info.SymType), info.LoadedPdbName);
+    char buffer[sizeof(SYMBOL_INFO) + 256] = {};
+    auto *symbol = reinterpret_cast<SYMBOL_INFO *>(buffer);
+    symbol->SizeOfStruct = sizeof(SYMBOL_INFO);
+    symbol->MaxNameLen = 255;
+    DWORD64 displacement = 0;
+    bool named = SymFromAddr(session, address, &displacement, symbol);
+    if (named) std::printf("function=%s\n", symbol->Name);
+    IMAGEHLP_LINE64 line{};
+    line.SizeOfStruct = sizeof line;
+    DWORD column = 0;
+    if (SymGetLineFromAddr64(session, address, &column, &line))
+        std::printf("file=%s\nline=%lu\n", line.FileName, line.LineNumber);
+    SymCleanup(session);
+    return named;
+}
+
 int main(int argc, char **argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--address") == 0) {
+        constexpr DWORD64 kBase = 0x10000000;
+        return Name(argv[2], kBase, 0x100000, kBase + std::strtoull(argv[3], nullptr, 16), argv[4]) ? 0 : 1;
+    }
+
     if (argc != 3) return 2;
     HANDLE file = CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     HANDLE mapping = file != INVALID_HANDLE_VALUE ? CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr)
@@ -55,34 +98,5 @@ int main(int argc, char **argv) {
         if (*p == '\\' || *p == '/') base = p + 1;
     std::printf("module=%s\noffset=%llx\n", base, static_cast<unsigned long long>(address - faulting->BaseOfImage));
 
-    // The module by its file name alone, found with its PDB on the symbol
-    // path, as a debugger on another machine finds it.
-    HANDLE session = reinterpret_cast<HANDLE>(0x7E1);
-    SymSetOptions(SYMOPT_LOAD_LINES | SYMOPT_UNDNAME | SYMOPT_FAIL_CRITICAL_ERRORS);
-    if (!SymInitialize(session, argv[2], FALSE)) {
-        std::printf("error=SymInitialize failed (%lu)\n", GetLastError());
-        return 1;
-    }
-    if (!SymLoadModuleEx(session, nullptr, base, nullptr, faulting->BaseOfImage, faulting->SizeOfImage, nullptr, 0)) {
-        std::printf("error=SymLoadModuleEx failed (%lu)\n", GetLastError());
-        return 1;
-    }
-    IMAGEHLP_MODULE64 info{};
-    info.SizeOfStruct = sizeof info;
-    if (SymGetModuleInfo64(session, faulting->BaseOfImage, &info))
-        std::printf("symbols=%d\npdb=%s\n", static_cast<int>(info.SymType), info.LoadedPdbName);
-    char buffer[sizeof(SYMBOL_INFO) + 256] = {};
-    auto *symbol = reinterpret_cast<SYMBOL_INFO *>(buffer);
-    symbol->SizeOfStruct = sizeof(SYMBOL_INFO);
-    symbol->MaxNameLen = 255;
-    DWORD64 displacement = 0;
-    bool named = SymFromAddr(session, address, &displacement, symbol);
-    if (named) std::printf("function=%s\n", symbol->Name);
-    IMAGEHLP_LINE64 line{};
-    line.SizeOfStruct = sizeof line;
-    DWORD column = 0;
-    if (SymGetLineFromAddr64(session, address, &column, &line))
-        std::printf("file=%s\nline=%lu\n", line.FileName, line.LineNumber);
-    SymCleanup(session);
-    return named ? 0 : 1;
+    return Name(base, faulting->BaseOfImage, faulting->SizeOfImage, address, argv[2]) ? 0 : 1;
 }

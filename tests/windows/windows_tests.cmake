@@ -77,8 +77,13 @@ foreach(program crash_host dump_reader)
 endforeach()
 target_compile_definitions(crash_host PRIVATE VELMORIN_NO_STRING_ALLOCATOR)
 target_link_options(crash_host PRIVATE -municode)
+# PLATFORM-LIMIT(win32): Wine's 32-bit MiniDumpWriteDump fails (see the
+# test): there the reported fault is named without a dump.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(dump_limit --no-32bit-dump)
+endif()
 add_test(NAME crash_dump_symbolised
-         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/windows/crash_dump_test.py
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/windows/crash_dump_test.py ${dump_limit}
                  ${CMAKE_CROSSCOMPILING_EMULATOR} ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR}
                  $<TARGET_FILE:crash_host> $<TARGET_FILE:dump_reader> ${VELMORIN_LLVM_BIN}/llvm-symbolizer
                  velmorin-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
