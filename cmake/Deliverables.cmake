@@ -4,7 +4,7 @@
 # run-time DLLs; the entry points are the system's own functions, and the
 # imports come from the system DLLs alone. They still carry what hosts,
 # debuggers and installers read: unwind data, the loader's safety flags, a
-# version resource, stack protection and separate debug files.
+# version resource, stack protection, Control Flow Guard and PDB files.
 # Linux: ordinary ELF files on the stand-in library, with hidden symbols so
 # that each module keeps its own copy of the run-time's state.
 
@@ -30,26 +30,41 @@ if(WIN32)
   set(VELMORIN_SYSTEM_LIBS oleaut32 ole32 user32 kernel32 gcc)
 
   # What both PE files declare to the loader: relocatable, non-executable
-  # data, Windows Vista (6.0) as the oldest system; on x86-64 a 64-bit ASLR
-  # range, on i686 no structured exception handlers (the code registers none,
-  # so there is no table of them to check). The build id and debug link tie
-  # each stripped file to its debug file.
-  set(VELMORIN_PE_LINK_OPTIONS -Wl,--dynamicbase -Wl,--nxcompat -Wl,--build-id
+  # data, Control Flow Guard, Windows Vista (6.0) as the oldest system,
+  # image version 1.0; on x86-64 a 64-bit ASLR range and compatibility with
+  # CET shadow stacks (Windows has none for 32-bit processes), on i686 no
+  # structured exception handlers (the code registers none, so there is no
+  # table of them to check). The imports and resources are read-only. The
+  # time stamp is a hash of the image (/Brepro), so that one commit always
+  # gives the same file and symbol stores tell two releases apart; the
+  # checksum is filled in (/release). The PDB file lies beside the binary
+  # and the CodeView record names it by file name alone.
+  set(VELMORIN_PE_LINK_OPTIONS -Wl,--dynamicbase -Wl,--nxcompat -Wl,--guard-cf
       -Wl,--major-os-version,6 -Wl,--minor-os-version,0
-      -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0 -Wl,--gc-sections)
+      -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,0
+      -Wl,--gc-sections -Wl,-Xlink=-version:1.0 -Wl,-Xlink=-Brepro -Wl,-Xlink=-release
+      -Wl,--pdb= -Wl,-Xlink=-pdbaltpath:%_PDB% -Wl,-Xlink=-pdbsourcepath:/velmorin-build)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    list(APPEND VELMORIN_PE_LINK_OPTIONS -Wl,--high-entropy-va)
+    list(APPEND VELMORIN_PE_LINK_OPTIONS -Wl,--high-entropy-va -Wl,-Xlink=-cetcompat)
   else()
     list(APPEND VELMORIN_PE_LINK_OPTIONS -Wl,--no-seh)
   endif()
   # Stack buffers guarded as Microsoft's compiler does by default, against
-  # the deliverables' own guard (runtime/stack_guard.cpp); debug information
-  # with the build's folders left out of it, so that any two builds of one
-  # commit give the same bytes.
+  # the load configuration's cookie (runtime/load_config.cpp); indirect calls
+  # checked by Control Flow Guard; CodeView debug information for the PDB,
+  # with the build's folders and command lines left out of it, so that any
+  # two builds of one commit give the same bytes (a relative compilation
+  # folder keeps the objects' names relative too).
   # Each function in a section of its own, so that the linker can leave out
   # the string operations a deliverable never calls.
-  set(VELMORIN_PE_CODE_FLAGS -ffreestanding -fstack-protector-strong -ffunction-sections -g -gno-record-gcc-switches
+  set(VELMORIN_PE_CODE_FLAGS -ffreestanding -fstack-protector-strong -mguard=cf -ffunction-sections
+      -g -gcodeview -gno-codeview-command-line -fdebug-compilation-dir=.
       -ffile-prefix-map=${CMAKE_SOURCE_DIR}=velmorin -ffile-prefix-map=${CMAKE_BINARY_DIR}=velmorin-build)
+  # clang leaves out the x86-64 function tables of code built without
+  # exceptions unless told.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    list(APPEND VELMORIN_PE_CODE_FLAGS -funwind-tables)
+  endif()
 endif()
 
 # The version resource of a Windows deliverable, and for a program its
@@ -79,30 +94,21 @@ function(velmorin_version_resource target)
   target_sources(${target} PRIVATE ${dir}/${target}.res.o)
 endfunction()
 
-# The debug information of a Windows deliverable moved into FILE.debug beside
-# it, linked to it by the build id and a debug link; the file itself stripped.
-# objcopy would stamp the rewritten files with the time of day, unlike the
-# linker; the epoch keeps the stamp the linker left.
-function(velmorin_separate_debug_info target)
-  set(file $<TARGET_FILE:${target}>)
-  set(objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})
-  add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${objcopy} --only-keep-debug ${file} ${file}.debug
-    COMMAND ${objcopy} --strip-all --add-gnu-debuglink=${file}.debug ${file}
-    COMMENT "Separate debug information of ${target}")
-endfunction()
-
 # Compile options and link rules for one deliverable.
 function(velmorin_deliverable target entry)
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(${target} PRIVATE ${VELMORIN_CODE_FLAGS})
   if(WIN32)
     target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/runtime/freestanding.cpp
-                                     ${CMAKE_SOURCE_DIR}/runtime/stack_guard.cpp)
+                                     ${CMAKE_SOURCE_DIR}/runtime/stack_guard.cpp
+                                     ${CMAKE_SOURCE_DIR}/runtime/load_config.cpp)
     target_compile_options(${target} PRIVATE ${VELMORIN_PE_CODE_FLAGS})
     target_compile_definitions(${target} PRIVATE VELMORIN_OWN_STACK_GUARD)
-    target_link_options(${target} PRIVATE -nostdlib -Wl,-e,${entry} -Wl,--fatal-warnings
-                        -Wl,--no-insert-timestamp ${VELMORIN_PE_LINK_OPTIONS})
+    # The PDB records the linker's command line and the paths of the
+    # libraries it read: the system's own folders (--sysroot=/usr, where
+    # the C++ library's thread model does not matter), no build folder.
+    target_link_options(${target} PRIVATE -nostdlib -s -Wl,-e,${entry} -Wl,--fatal-warnings --sysroot=/usr
+                        -Wno-unused-command-line-argument ${VELMORIN_PE_LINK_OPTIONS})
     # A library carries the Windows (GUI) subsystem, as Microsoft's linker
     # gives it; a program says console.
     get_target_property(type ${target} TYPE)
@@ -113,7 +119,6 @@ function(velmorin_deliverable target entry)
     endif()
     target_link_libraries(${target} PRIVATE ${VELMORIN_SYSTEM_LIBS})
     velmorin_version_resource(${target})
-    velmorin_separate_debug_info(${target})
   else()
     set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden
                                                VISIBILITY_INLINES_HIDDEN ON)

@@ -12,8 +12,10 @@ if(WIN32)
   endif()
   set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 
-  # Beside each archive, NAME-symbols.zip with the debug files of its
-  # binaries, for reading crash dumps from the field; both archives rewritten
+  # Beside each archive, NAME-symbols.zip with the PDB files of its
+  # binaries, for reading crash dumps from the field, laid out as the release
+  # archive is, so that unpacked over it each PDB lies beside its binary;
+  # both archives rewritten
   # so that they hold nothing of when or where they were built: one time for
   # every entry, the commit's (or SOURCE_DATE_EPOCH).
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
@@ -30,8 +32,8 @@ if(WIN32)
   set(CPACK_VELMORIN_PYTHON ${Python3_EXECUTABLE})
   set(CPACK_VELMORIN_ZIP_SCRIPT ${CMAKE_SOURCE_DIR}/cmake/reproducible_zip.py)
   set(CPACK_VELMORIN_SYMBOLS
-      "${CMAKE_INSTALL_BINDIR}/VELMORIN.DLL.debug=${VELMORIN_OUT}/VELMORIN.DLL.debug"
-      "${CMAKE_INSTALL_BINDIR}/demo.exe.debug=${VELMORIN_OUT}/demo.exe.debug")
+      "${CMAKE_INSTALL_BINDIR}/VELMORIN.pdb=${VELMORIN_OUT}/VELMORIN.pdb"
+      "${CMAKE_INSTALL_BINDIR}/demo.pdb=${VELMORIN_OUT}/demo.pdb")
   set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/ReleaseArchives.cmake)
   include(CPack)
 endif()

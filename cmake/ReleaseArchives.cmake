@@ -15,7 +15,7 @@ foreach(archive IN LISTS CPACK_PACKAGE_FILES)
   get_filename_component(name ${archive} NAME_WLE)
   set(members)
   foreach(pair IN LISTS CPACK_VELMORIN_SYMBOLS)
-    list(APPEND members "${name}-symbols/${pair}")
+    list(APPEND members "${name}/${pair}")
   endforeach()
   execute_process(COMMAND ${CPACK_VELMORIN_PYTHON} ${CPACK_VELMORIN_ZIP_SCRIPT} ${CPACK_VELMORIN_EPOCH}
                           create ${folder}/${name}-symbols.zip ${members}

@@ -1,6 +1,7 @@
-// The stack guard of the Windows deliverables, which link no C run-time: the
-// value protected frames compare on return, its seeding per process, and the
-// routine that ends the process when a frame finds its copy overwritten.
+// The stack guard of the Windows deliverables, which link no C run-time: its
+// seeding where the loader has left it at the default value, and the routine
+// that ends the process when a frame finds its copy overwritten. The guard
+// itself is the load configuration's cookie (runtime/load_config.cpp).
 #include "runtime/stack_guard.h"
 
 #include <cstdint>
@@ -8,12 +9,6 @@
 #include "platform/windows.h"
 
 namespace {
-
-// What the guard holds until it is seeded. An attacker who knows it gains
-// nothing once the entry point has run.
-constexpr std::uintptr_t kUnseededGuard = static_cast<std::uintptr_t>(0x5A17C0DE9E3779B9ull);
-
-bool seeded = false;
 
 // A bijective mix, so that values which differ in a few bits give guards that
 // differ in about half of them.
@@ -31,7 +26,7 @@ std::uint64_t Mix(std::uint64_t value) {
 extern "C" {
 
 // The compiler's name for the guard; protected frames read it through it.
-std::uintptr_t __stack_chk_guard = kUnseededGuard;
+extern std::uintptr_t __stack_chk_guard;
 
 // Reached from a frame whose copy of the guard no longer matches: the stack
 // is not to be trusted, so no handler of the process may run. Ends the
@@ -49,8 +44,7 @@ std::uintptr_t __stack_chk_guard = kUnseededGuard;
 }  // extern "C"
 
 UNPROTECTED_FRAME void SeedStackGuard() {
-    if (seeded) return;
-    seeded = true;
+    if (__stack_chk_guard != kDefaultStackGuard) return;
     // Time to the tick and to the counter's resolution, the process and
     // thread, and where ASLR placed this stack and this module.
     LARGE_INTEGER counter;
@@ -64,6 +58,6 @@ UNPROTECTED_FRAME void SeedStackGuard() {
     value = Mix(value ^ reinterpret_cast<std::uintptr_t>(&__stack_chk_guard));
     // A 32-bit guard keeps what the upper half of the mix holds too.
     auto guard = static_cast<std::uintptr_t>(sizeof(std::uintptr_t) == 4 ? value ^ (value >> 32) : value);
-    if (guard == kUnseededGuard || guard == 0) guard = ~kUnseededGuard;
+    if (guard == kDefaultStackGuard || guard == 0) guard = ~kDefaultStackGuard;
     __stack_chk_guard = guard;
 }

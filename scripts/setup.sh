@@ -3,7 +3,8 @@
 # and nothing more. Every preset: compilers, CMake, test and benchmark
 # libraries, clang with libFuzzer, Valgrind, tmux, and the tools that build and
 # run the callers' examples (Mono, Free Pascal, Python's wheel tools). The
-# Windows presets also: MinGW-w64 for both targets, LLVM's dlltool and linker
+# Windows presets also: MinGW-w64 for both targets (headers, import libraries,
+# GCC's C++ library for the tests), clang 19 and LLD 19 that build them, LLVM's dlltool and linker
 # for the import library Microsoft's linker reads, Wine for both word sizes
 # with the i386 architecture, and a way for this kernel to run 32-bit programs.
 # usage: scripts/setup.sh [preset...]      (default: every preset)
@@ -30,7 +31,7 @@ want=(cmake ninja-build g++ python3 tmux valgrind googletest libgtest-dev libben
       pkg-config mono-mcs mono-runtime fp-compiler python3-build python3-setuptools python3-wheel python3-venv)
 if [ "$windows" = 1 ]; then
     want+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-           wine wine64 wine32:i386 qemu-user-static llvm lld unzip)
+           wine wine64 wine32:i386 qemu-user-static llvm lld unzip clang-19 lld-19 llvm-19)
 fi
 
 if [ "$windows" = 1 ] && ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Checks the built VELMORIN.DLL and demo.exe as a Windows release engineer
 reads them: exports, imports and entry points; the loader's safety flags;
-relocations; unwind data on x86-64; no writable code; the system versions;
-the version resource and the program's manifest; stack protection against
-the deliverables' own guard; stripped files tied to their debug files.
+relocations; unwind data on x86-64; no writable code; read-only imports and
+resources; the system and image versions; the version resource and the
+program's manifest; Control Flow Guard and the load configuration; CET
+shadow-stack compatibility on x86-64; stack protection against the load
+configuration's cookie; a time stamp that is a hash of the image; stripped
+files tied to their PDB files.
 
-usage: check_built_binaries.py OBJDUMP VERSION FILE...
-       Each FILE (a .DLL or .exe) has its debug file beside it, as FILE.debug.
+usage: check_built_binaries.py OBJDUMP PDBUTIL VERSION FILE...
+       Each FILE (a .DLL or .exe) has its PDB file beside it (VELMORIN.pdb).
        --table prints the properties of each FILE instead of checking them.
 """
 import os
@@ -18,12 +21,17 @@ import xml.etree.ElementTree as ET
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "support"))
-from pe_image import MACHINE_AMD64, SECTION_EXECUTE, SECTION_WRITE, PeImage, file_crc, version_info  # noqa: E402
+from pe_image import (DEBUG_REPRO, MACHINE_AMD64, SECTION_EXECUTE, SECTION_WRITE, PeImage,  # noqa: E402
+                      version_info)
 from script_checks import report  # noqa: E402
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "ole32.dll", "oleaut32.dll"}
 COPYRIGHT = "Copyright (c) 2026 The velmorin developers"
-HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT, NO_SEH, TERMINAL_SERVER_AWARE = 0x20, 0x40, 0x100, 0x400, 0x8000
+HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT, NO_SEH, GUARD_CF, TERMINAL_SERVER_AWARE = 0x20, 0x40, 0x100, 0x400, 0x4000, 0x8000
+CF_INSTRUMENTED, CF_FUNCTION_TABLE_PRESENT = 0x100, 0x400
+CET_COMPAT = 0x1
+# The value a security cookie holds until the loader seeds it.
+DEFAULT_COOKIE = {False: 0xBB40E64E, True: 0x00002B992DDFA232}
 RELOCS_STRIPPED = 0x1
 SUBSYSTEM_GUI, SUBSYSTEM_CONSOLE = 2, 3
 RT_VERSION, RT_MANIFEST = 16, 24
@@ -36,34 +44,35 @@ def run(*command):
     return subprocess.run(command, check=True, stdout=subprocess.PIPE, text=True).stdout
 
 
-def symbols_of(objdump, debug_file, image):
-    """From the debug file's symbols: {address: name} of every function in
-    the code (what the compiler marked a function, and global labels there
-    besides the linker's import thunks, one jump each touching no stack, and
-    the constructor lists), and {name: address} of every symbol."""
-    symbols = []
-    for line in run(objdump, "-t", debug_file).splitlines():
-        m = re.match(r"\[\s*\d+\]\(sec\s+(\d+)\)\(fl 0x\w+\)\(ty\s+(\w+)\)\(scl\s+(\d+)\) \(nx \d\) "
-                     r"0x(\w+) (\S+)", line)
-        if m and 1 <= int(m.group(1)) <= len(image.sections):
-            section = image.sections[int(m.group(1)) - 1]
-            symbols.append((section, m.group(2), int(m.group(3)), section.rva + int(m.group(4), 16), m.group(5)))
-    imported = {name.split("__imp_", 1)[1] for _, _, _, _, name in symbols if name.startswith("__imp_")}
+def pdb_symbols(pdbutil, pdb, image):
+    """From the PDB: {address: name} of every compiled function, and
+    {name: address} of every public symbol."""
     functions = {}
-    for section, kind, storage, address, name in symbols:
-        if not section.flags & SECTION_EXECUTE or name in imported or "TOR_LIST__" in name:
-            continue
-        if kind == "20" or (storage == 2 and not name.startswith(".")):
-            functions[address] = name
-    return functions, {name: address for _, _, _, address, name in symbols}
+    pattern = r"S_[GL]PROC32 \[size = \d+\] `([^`]+)`\s+parent = \d+, end = \d+, addr = (\d+):(\d+)"
+    for m in re.finditer(pattern, run(pdbutil, "dump", "--symbols", pdb)):
+        functions[image.sections[int(m.group(2)) - 1].rva + int(m.group(3))] = m.group(1)
+    publics = {}
+    for m in re.finditer(r"S_PUB32 \[size = \d+\] `([^`]+)`\s+flags = [^,]+, addr = (\d+):(\d+)",
+                         run(pdbutil, "dump", "--publics", pdb)):
+        publics[m.group(1)] = image.sections[int(m.group(2)) - 1].rva + int(m.group(3))
+    return functions, publics
+
+
+def pdb_id(pdbutil, pdb):
+    """(GUID, age) the PDB says it is."""
+    summary = run(pdbutil, "dump", "--summary", pdb)
+    guid = re.search(r"GUID: \{([0-9A-F-]+)\}", summary)
+    age = re.search(r"Age: (\d+)", summary)
+    return (guid.group(1), int(age.group(1))) if guid and age else None
 
 
 def guard_uses(objdump, path, functions, fail, guard_addresses):
     """(functions that call the guard's failure routine, functions that read
-    the guard), from the disassembly of the stripped file."""
+    the guard, functions with a frame: that push, call or move the stack
+    pointer), from the disassembly of the stripped file."""
     base = int(re.search(r"ImageBase\s+([0-9a-fA-F]+)", run(objdump, "-p", path)).group(1), 16)
     starts = sorted(functions)
-    callers, readers = set(), set()
+    callers, readers, framed = set(), set(), set()
     for line in run(objdump, "-d", path).splitlines():
         m = re.match(r"\s*([0-9a-f]+):\s", line)
         if not m:
@@ -75,7 +84,9 @@ def guard_uses(objdump, path, functions, fail, guard_addresses):
             callers.add(owner)
         if addresses & guard_addresses:
             readers.add(owner)
-    return sorted(callers), sorted(readers)
+        if re.search(r"\t(push|call|enter)\b|\t(sub|add|and|lea)\S*\s.*,%[re]sp$", line):
+            framed.add(owner)
+    return sorted(callers), sorted(readers), framed
 
 
 def export_failures(objdump, path):
@@ -99,24 +110,30 @@ def export_failures(objdump, path):
     return failures
 
 
-def properties(objdump, path):
+def properties(objdump, pdbutil, path):
     """Everything checked, as values: for the checks and for --table."""
     image = PeImage(path)
     library = image.characteristics & 0x2000 != 0
-    debug_file = path + ".debug"
+    pdb = os.path.splitext(path)[0] + ".pdb"
     dump = run(objdump, "-p", path)
     p = {"file": os.path.basename(path), "size": len(image.data), "library": library,
          "x64": image.machine == MACHINE_AMD64, "flags": image.dll_characteristics,
          "subsystem": image.subsystem,
          "os version": f"{image.os_version_major}.{image.os_version_minor}",
          "subsystem version": f"{image.subsystem_version_major}.{image.subsystem_version_minor}",
+         "image version": f"{image.image_version_major}.{image.image_version_minor}",
          "relocations": image.directories["relocation"][1] > 0 and not image.characteristics & RELOCS_STRIPPED,
          "writable code": [s.name for s in image.sections if s.flags & SECTION_WRITE and s.flags & SECTION_EXECUTE],
          "checksum ok": image.checksum == image.computed_checksum(),
          "timestamp": image.timestamp,
+         "timestamp is a hash": any(kind == DEBUG_REPRO for kind, _, _ in image.debug_entries()),
+         "writable imports or resources": [
+             name for name in ("import", "resource")
+             if image.directories[name][1] and image.section_at(image.directories[name][0]).flags & SECTION_WRITE],
+         "cet compatible": bool(image.extended_dll_characteristics() & CET_COMPAT),
          "symbols left": image.symbol_count,
          "debug sections left": [s.name for s in image.sections if s.name.startswith(".debug")],
-         "build ids": image.codeview_ids(), "debug link": image.debug_link(),
+         "build ids": image.codeview_ids(), "pdb names": [name for _, _, name in image.codeview_records()],
          "imports": sorted({m.lower() for m in re.findall(r"DLL Name:\s+(\S+)", dump)}),
          "environment reads": sorted(set(re.findall(r"\b(GetEnvironment\w*|getenv)\b", dump)))}
     runtime_functions = image.runtime_functions()
@@ -132,23 +149,42 @@ def properties(objdump, path):
     manifests = [data for key, data in resources.items() if key[:2] == (RT_MANIFEST, 1)]
     p["manifest"] = manifests[0] if manifests else None
 
-    # From the debug file: which functions exist, where the entry point and
-    # the guard's routines are.
-    p["debug file"] = os.path.isfile(debug_file)
-    if p["debug file"]:
-        debug = PeImage(debug_file)
-        p["debug file crc"] = file_crc(debug_file)
-        p["debug build ids"] = debug.codeview_ids()
-        functions, symbols = symbols_of(objdump, debug_file, debug)
+    # The load configuration: where the cookie lies and what it holds, and
+    # Control Flow Guard's check routines, function table and flags.
+    config = image.load_config()
+    p["load config"] = config
+    if config:
+        cookie = config["SecurityCookie"]
+        inside = image.image_base <= cookie < image.image_base + max(s.rva + s.virtual_size for s in image.sections)
+        p["cookie rva"] = cookie - image.image_base if inside else None
+        p["cookie default"] = inside and image.read_pointer(cookie) == DEFAULT_COOKIE[p["x64"]]
+        p["guard routines"] = [config[f] for f in ("GuardCFCheckFunctionPointer", "GuardCFDispatchFunctionPointer")]
+        p["guard routine slots writable"] = [
+            hex(va) for va in p["guard routines"]
+            if va and image.section_at(va - image.image_base).flags & SECTION_WRITE]
+
+    # From the PDB: which functions exist, where the entry point and the
+    # guard's routines are.
+    p["pdb file"] = os.path.isfile(pdb)
+    if p["pdb file"]:
+        guid_age = pdb_id(pdbutil, pdb)
+        p["pdb build ids"] = [f"{guid_age[0]}/{guid_age[1]}"] if guid_age else []
+        functions, symbols = pdb_symbols(pdbutil, pdb, image)
         prefix = "" if p["x64"] else "_"
         p["entry name"] = functions.get(image.entry_rva)
-        p["uncovered functions"] = sorted(name for address, name in functions.items()
-                                          if not any(b <= address < e for b, e, _ in runtime_functions))
+        uncovered = {name for address, name in functions.items()
+                     if not any(b <= address < e for b, e, _ in runtime_functions)}
         fail = symbols.get(prefix + "__stack_chk_fail")
         p["guard routine"] = fail is not None
         # The guard read directly (i686) or through its pointer (x86-64).
         guard = {symbols[n] for n in (prefix + "__stack_chk_guard", ".refptr.__stack_chk_guard") if n in symbols}
-        p["protected functions"], p["guard readers"] = guard_uses(objdump, path, functions, fail, guard)
+        p["guard is the cookie"] = p.get("cookie rva") is not None and \
+            symbols.get(prefix + "__stack_chk_guard") == p["cookie rva"]
+        p["protected functions"], p["guard readers"], framed = guard_uses(objdump, path, functions, fail, guard)
+        # A function that keeps no frame (no push, call or stack pointer
+        # move) needs no unwind entry: its return address is at the stack
+        # pointer, where a stack walk looks for it.
+        p["uncovered functions"] = sorted(uncovered & framed)
     return p
 
 
@@ -162,17 +198,22 @@ def failures_of(p, version, entry_prefix):
     want_subsystem = SUBSYSTEM_GUI if p["library"] else SUBSYSTEM_CONSOLE
     if p["subsystem"] != want_subsystem:
         failures.append(f"subsystem {p['subsystem']}, want {want_subsystem}")
-    for field in ("os version", "subsystem version"):
-        if p[field] != "6.0":
-            failures.append(f"{field} {p[field]}, want 6.0")
+    for field, want_version in (("os version", "6.0"), ("subsystem version", "6.0"), ("image version", "1.0")):
+        if p[field] != want_version:
+            failures.append(f"{field} {p[field]}, want {want_version}")
     if not p["relocations"]:
         failures.append("no base relocations")
     if p["writable code"]:
         failures.append(f"sections both writable and executable: {p['writable code']}")
     if not p["checksum ok"]:
         failures.append("header checksum is wrong")
-    if p["timestamp"] != 0:
-        failures.append(f"time stamp {p['timestamp']}: the file changes with the time of the build")
+    if p["timestamp"] == 0 or not p["timestamp is a hash"]:
+        failures.append(f"time stamp {p['timestamp']}, want a hash of the image (and its repro debug entry)")
+    if p["writable imports or resources"]:
+        failures.append(f"writable sections hold the {p['writable imports or resources']} directories")
+    if p["x64"] and not p["cet compatible"]:
+        failures.append("not marked compatible with CET shadow stacks")
+    failures.extend(guard_failures(p))
 
     allowed = SYSTEM_DLLS | ({"velmorin.dll"} if not p["library"] else set())
     if not p["imports"] or not set(p["imports"]) <= allowed:
@@ -184,8 +225,8 @@ def failures_of(p, version, entry_prefix):
         failures.append(f"reads the environment: {p['environment reads']}")
     if p["x64"] and p["unwind entries"] == 0:
         failures.append("no exception directory (.pdata): stack walks cannot pass through")
-    if p["x64"] and p["debug file"] and p["uncovered functions"]:
-        failures.append(f"functions without unwind data: {p['uncovered functions']}")
+    if p["x64"] and p["pdb file"] and p["uncovered functions"]:
+        failures.append(f"functions with a frame but without unwind data: {p['uncovered functions']}")
 
     if p["version"] != f"{version}.0":
         failures.append(f"file version {p['version']}, want {version}.0")
@@ -205,13 +246,16 @@ def failures_of(p, version, entry_prefix):
         failures.append(f"not stripped: {p['symbols left']} symbols, sections {p['debug sections left']}")
     if len(p["build ids"]) != 1:
         failures.append(f"build ids {p['build ids']}, want one CodeView record")
-    if not p["debug file"]:
-        failures.append(f"no debug file {p['file']}.debug")
+    pdb_name = os.path.splitext(p["file"])[0] + ".pdb"
+    if p["pdb names"] != [pdb_name]:
+        failures.append(f"the CodeView record names {p['pdb names']}, want {pdb_name} by file name alone")
+    if not p["pdb file"]:
+        failures.append(f"no PDB file {pdb_name}")
         return failures
-    if p["debug link"] != (p["file"] + ".debug", p["debug file crc"]):
-        failures.append(f"debug link {p['debug link']} does not name {p['file']}.debug with its CRC")
-    if p["debug build ids"] != p["build ids"]:
-        failures.append(f"the debug file's build ids {p['debug build ids']} differ from {p['build ids']}")
+    if p["pdb build ids"] != p["build ids"]:
+        failures.append(f"the PDB's id {p['pdb build ids']} differs from the binary's {p['build ids']}")
+    if not p["guard is the cookie"]:
+        failures.append("the stack guard the frames check is not the load configuration's security cookie")
 
     entry = "LibraryEntry" if p["library"] else "ProgramEntry"
     if p["entry name"] not in (entry, f"{entry_prefix}{entry}@12", f"{entry_prefix}{entry}@0"):
@@ -220,6 +264,31 @@ def failures_of(p, version, entry_prefix):
         failures.append("no frame checks the stack guard")
     if any(entry in name for name in p["guard readers"]):
         failures.append("the entry point reads the stack guard, which it runs before seeding")
+    return failures
+
+
+def guard_failures(p):
+    """Control Flow Guard and the load configuration, as BinSkim reads them."""
+    config = p["load config"]
+    if not config:
+        return ["no load configuration directory"]
+    failures = []
+    if not p["flags"] & GUARD_CF:
+        failures.append("DllCharacteristics lack GUARD_CF")
+    want = CF_INSTRUMENTED | CF_FUNCTION_TABLE_PRESENT
+    if config["GuardFlags"] & want != want:
+        failures.append(f"guard flags {config['GuardFlags']:#x} lack {want & ~config['GuardFlags']:#x}")
+    if not config["GuardCFFunctionTable"] or not config["GuardCFFunctionCount"]:
+        failures.append("no Control Flow Guard function table")
+    check, dispatch = p["guard routines"]
+    if not check or (p["x64"] and not dispatch):
+        failures.append(f"guard check routine pointers {p['guard routines']}, want check (and on x86-64 dispatch)")
+    if p["guard routine slots writable"]:
+        failures.append(f"guard routine pointers in writable sections: {p['guard routine slots writable']}")
+    if p["cookie rva"] is None:
+        failures.append(f"security cookie {config['SecurityCookie']:#x} lies outside the image")
+    elif not p["cookie default"]:
+        failures.append("the security cookie does not hold its default value, so the loader would not seed it")
     return failures
 
 
@@ -238,8 +307,10 @@ def manifest_failures(manifest):
 
 
 def table(rows):
-    keys = ["size", "flags", "subsystem", "os version", "subsystem version", "relocations", "writable code",
-            "unwind entries", "version", "manifest", "build ids", "debug link", "protected functions"]
+    keys = ["size", "flags", "subsystem", "os version", "subsystem version", "image version", "relocations",
+            "writable code", "writable imports or resources", "timestamp", "timestamp is a hash", "unwind entries",
+            "version", "manifest", "build ids", "pdb names", "load config", "guard flags", "guard functions",
+            "cookie default", "guard is the cookie", "cet compatible", "protected functions"]
     print("property | " + " | ".join(p["file"] for p in rows))
     for key in keys:
         cells = []
@@ -251,8 +322,16 @@ def table(rows):
                 value = "yes" if value else "no"
             elif key in ("build ids", "protected functions", "writable code"):
                 value = len(value) if value is not None else "n/a"
-            elif key == "debug link":
-                value = value[0] if value else "none"
+            elif key in ("writable imports or resources", "pdb names"):
+                value = ",".join(value) or "none"
+            elif key == "timestamp":
+                value = f"{value:#010x}"
+            elif key == "load config":
+                value = f"{value['Size']:#x} bytes" if value else "none"
+            elif key == "guard flags":
+                value = f"{p['load config']['GuardFlags']:#x}" if p["load config"] else "n/a"
+            elif key == "guard functions":
+                value = p["load config"]["GuardCFFunctionCount"] if p["load config"] else "n/a"
             cells.append(str(value))
         print(f"{key} | " + " | ".join(cells))
 
@@ -261,8 +340,8 @@ def main():
     args = sys.argv[1:]
     show = "--table" in args
     args = [a for a in args if a != "--table"]
-    objdump, version, files = args[0], args[1], args[2:]
-    rows = [properties(objdump, path) for path in files]
+    objdump, pdbutil, version, files = args[0], args[1], args[2], args[3:]
+    rows = [properties(objdump, pdbutil, path) for path in files]
     if show:
         table(rows)
         return 0

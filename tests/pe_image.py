@@ -1,11 +1,19 @@
 """Reads what the loader, debuggers and installers read from a PE file: the
 headers, sections, data directories, resources, the exception table, the
-debug directory and debug link, and the checksum."""
+load configuration, the debug directory and debug link, and the checksum."""
 import struct
+import uuid
 import zlib
 
 MACHINE_I386, MACHINE_AMD64 = 0x14C, 0x8664
-DIRECTORY_NAMES = ("export", "import", "resource", "exception", "security", "relocation", "debug")
+DIRECTORY_NAMES = ("export", "import", "resource", "exception", "security", "relocation", "debug",
+                   "architecture", "global pointer", "tls", "load config")
+DEBUG_CODEVIEW, DEBUG_REPRO, DEBUG_EX_DLLCHARACTERISTICS = 2, 16, 20
+# Offsets of the load configuration's fields: (i686, x86-64).
+LOAD_CONFIG_FIELDS = {"SecurityCookie": (0x3C, 0x58), "GuardCFCheckFunctionPointer": (0x48, 0x70),
+                      "GuardCFDispatchFunctionPointer": (0x4C, 0x78), "GuardCFFunctionTable": (0x50, 0x80),
+                      "GuardCFFunctionCount": (0x54, 0x88)}
+GUARD_FLAGS_OFFSET = (0x58, 0x90)
 SECTION_WRITE, SECTION_EXECUTE = 0x80000000, 0x20000000
 
 
@@ -17,9 +25,11 @@ class Section:
 
 
 class PeImage:
-    def __init__(self, path):
-        with open(path, "rb") as f:
-            self.data = f.read()
+    def __init__(self, path=None, data=None):
+        if data is None:
+            with open(path, "rb") as f:
+                data = f.read()
+        self.data = data
         d = self.data
         (pe,) = struct.unpack_from("<I", d, 0x3C)
         if d[pe:pe + 4] != b"PE\0\0":
@@ -30,8 +40,9 @@ class PeImage:
         self.checksum_offset = opt + 64
         (magic,) = struct.unpack_from("<H", d, opt)
         self.wide = magic == 0x20B
-        (self.os_version_major, self.os_version_minor, _, _, self.subsystem_version_major,
-         self.subsystem_version_minor) = struct.unpack_from("<6H", d, opt + 40)
+        (self.os_version_major, self.os_version_minor, self.image_version_major, self.image_version_minor,
+         self.subsystem_version_major, self.subsystem_version_minor) = struct.unpack_from("<6H", d, opt + 40)
+        (self.image_base,) = struct.unpack_from("<Q" if self.wide else "<I", d, opt + (24 if self.wide else 28))
         self.checksum, self.subsystem, self.dll_characteristics = struct.unpack_from("<IHH", d, opt + 64)
         (self.entry_rva,) = struct.unpack_from("<I", d, opt + 16)
         directories = opt + (112 if self.wide else 96)
@@ -49,6 +60,9 @@ class PeImage:
 
     def section(self, name):
         return next((s for s in self.sections if s.name == name), None)
+
+    def section_at(self, rva):
+        return next((s for s in self.sections if s.rva <= rva < s.rva + max(s.virtual_size, s.raw_size)), None)
 
     def at(self, rva, size):
         """The file's bytes at an address of the loaded image."""
@@ -99,16 +113,51 @@ class PeImage:
         walk(0, ())
         return found
 
+    def debug_entries(self):
+        """[(type, time stamp, data)] of the debug directory."""
+        table = self.directory("debug")
+        entries = []
+        for i in range(0, len(table) - 27, 28):
+            (stamp,) = struct.unpack_from("<I", table, i + 4)
+            kind, size, rva = struct.unpack_from("<III", table, i + 12)
+            entries.append((kind, stamp, self.at(rva, size) if rva else b""))
+        return entries
+
+    def codeview_records(self):
+        """[(PDB GUID as the PDB prints it, age, PDB file name)] of the CodeView records."""
+        return [(str(uuid.UUID(bytes_le=data[4:20])).upper(), struct.unpack_from("<I", data, 20)[0],
+                 data[24:data.index(b"\0", 24)].decode("utf-8", "replace"))
+                for kind, _, data in self.debug_entries() if kind == DEBUG_CODEVIEW and data[:4] == b"RSDS"]
+
     def codeview_ids(self):
         """The build ids (GUID and age of each CodeView record) in the debug directory."""
-        table = self.directory("debug")
-        ids = []
-        for i in range(0, len(table) - 27, 28):
-            kind, size, rva = struct.unpack_from("<III", table, i + 12)
-            record = self.at(rva, size) if rva else b""
-            if kind == 2 and record[:4] == b"RSDS":
-                ids.append(record[4:24].hex())
-        return ids
+        return [f"{guid}/{age}" for guid, age, _ in self.codeview_records()]
+
+    def extended_dll_characteristics(self):
+        """The flags of the extended DLL characteristics entry (CET compatibility), or 0."""
+        return next((struct.unpack_from("<I", data)[0] for kind, _, data in self.debug_entries()
+                     if kind == DEBUG_EX_DLLCHARACTERISTICS and len(data) >= 4), 0)
+
+    def load_config(self):
+        """{field: value} of the load configuration that the loader reads, or None."""
+        raw = self.directory("load config")
+        if not raw:
+            return None
+        rva = self.directories["load config"][0]
+        (size,) = struct.unpack_from("<I", raw)
+        raw = self.at(rva, size)
+        pointer, which = ("<Q", 1) if self.wide else ("<I", 0)
+        fields = {"Size": size}
+        for name, offsets in LOAD_CONFIG_FIELDS.items():
+            at = offsets[which]
+            fields[name] = struct.unpack_from(pointer, raw, at)[0] if at + 8 // (2 - which) <= size else 0
+        at = GUARD_FLAGS_OFFSET[which]
+        fields["GuardFlags"] = struct.unpack_from("<I", raw, at)[0] if at + 4 <= size else 0
+        return fields
+
+    def read_pointer(self, va):
+        """The pointer-sized value the file holds at a virtual address."""
+        return struct.unpack("<Q" if self.wide else "<I", self.at(va - self.image_base, 8 if self.wide else 4))[0]
 
     def debug_link(self):
         """(file name, CRC-32) from .gnu_debuglink, or None."""

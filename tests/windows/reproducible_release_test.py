@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Builds the Windows deliverables twice, in two build folders of different
 paths, makes the release and symbols archives in each with cpack, and checks
-that both pairs are byte-identical and that no folder of either build shows
-in them. Prints each archive's listing and size.
+that both pairs are byte-identical, that no folder of either build shows
+in them, and that the symbols archive puts each PDB beside its binary. Prints each archive's listing and size.
 
 usage: reproducible_release_test.py CMAKE CPACK SOURCE TOOLCHAIN NAME
        (NAME: the release archive's name, e.g. velmorin-1.0.0-win64)
@@ -16,6 +16,8 @@ import tempfile
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from pe_image import PeImage  # noqa: E402
 from script_checks import report  # noqa: E402
 
 
@@ -68,11 +70,17 @@ def main():
                 for place in folders + [os.path.abspath(source)]:
                     if place.encode() in data:
                         failures.append(f"{archive}: {member} holds the path {place}")
-        symbols = contents.get(f"{name}-symbols.zip", {})
+        # Unpacked over the release folder, each PDB lies beside its binary,
+        # under the name the binary's CodeView record gives.
+        release, symbols = contents.get(f"{name}.zip", {}), contents.get(f"{name}-symbols.zip", {})
         for binary in ("VELMORIN.DLL", "demo.exe"):
-            member = f"{name}-symbols/bin/{binary}.debug"
-            if member not in symbols:
-                failures.append(f"the symbols archive has no {member}")
+            pdb = f"{name}/bin/{os.path.splitext(binary)[0]}.pdb"
+            if pdb not in symbols:
+                failures.append(f"the symbols archive has no {pdb}, beside {name}/bin/{binary}")
+            elif f"{name}/bin/{binary}" in release:
+                named = PeImage(data=release[f"{name}/bin/{binary}"]).codeview_records()
+                if [n for _, _, n in named] != [os.path.basename(pdb)]:
+                    failures.append(f"{binary} names its PDB {named}, want {os.path.basename(pdb)}")
     finally:
         shutil.rmtree(work, ignore_errors=True)
     return report(failures, f"{name}.zip and {name}-symbols.zip are the same bytes from two build folders")

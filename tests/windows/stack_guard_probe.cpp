@@ -1,5 +1,6 @@
 // A program built as the deliverables are, which overruns a stack buffer when
-// told to: "guard" prints the guard before and after seeding, "fit" fills the
+// told to: "guard" prints the guard's default value, the guard the entry
+// point finds and the guard after the entry point's seeding; "fit" fills the
 // buffer exactly, "overrun" writes past it. Each then says it returned.
 #include <cstdint>
 
@@ -49,12 +50,13 @@ bool EndsWith(const char *line, const char *word) {
 }  // namespace
 
 extern "C" DECLSPEC_NORETURN UNPROTECTED_FRAME void WINAPI ProgramEntry() {
-    std::uintptr_t unseeded = __stack_chk_guard;
+    std::uintptr_t at_entry = __stack_chk_guard;
     SeedStackGuard();
     const char *line = GetCommandLineA();
     if (EndsWith(line, "guard")) {
         Write("guard ");
-        WriteHex(unseeded);
+        WriteHex(kDefaultStackGuard);
+        WriteHex(at_entry);
         WriteHex(__stack_chk_guard);
         Write("\n");
     } else if (EndsWith(line, "fit")) {
