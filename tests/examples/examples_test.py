@@ -402,7 +402,9 @@ def test_quickstart(args, work, failures):
         debian_python()
         env = dict(os.environ, HOME=work, PATH="/usr/bin:" + os.environ["PATH"])
     else:
-        env = dict(wine_environment(args), HOME=work, VELMORIN_PRESET=args.target)
+        # The home is the test's own, the Wine prefix the one the README's user has.
+        wine = wine_environment(args)
+        env = dict(wine, HOME=work, VELMORIN_PRESET=args.target, VELMORIN_WINEPREFIX=wine["WINEPREFIX"])
     out = run(["bash", "-e", script], failures, env=env, cwd=args.source, timeout=600)
     if out is not None:
         lines = out.replace(b"\r\n", b"\n").splitlines()
