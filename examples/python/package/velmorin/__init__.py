@@ -39,11 +39,9 @@ def _library_folder() -> str:
         if os.path.exists(os.path.join(folder, name)):
             return folder
     if os.path.exists(os.path.join(source, "CMakePresets.json")):
-        hint = (f"build it first, from {source}: cmake --preset {preset} && "
-                f"cmake --build --preset {preset}")
-    else:
-        hint = "reinstall the velmorin wheel, which carries it"
-    raise ImportError(f"velmorin: no {name} beside {_HERE} nor in {built}: {hint}")
+        raise ImportError(f"velmorin: no {name} beside {_HERE} nor in {built}: build it first, from {source}: "
+                          f"cmake --preset {preset} && cmake --build --preset {preset}")
+    raise ImportError(f"velmorin: no {name} beside {_HERE}: reinstall the velmorin wheel, which carries it")
 
 
 def _load() -> Tuple[ctypes.CDLL, ctypes.CDLL]:
