@@ -57,20 +57,21 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/velmorinConfigVersion.cmake
 install(FILES ${CMAKE_BINARY_DIR}/velmorinConfig.cmake ${CMAKE_BINARY_DIR}/velmorinConfigVersion.cmake
         DESTINATION ${VELMORIN_PACKAGE_DIR})
 
-# The Python package's wheel around this build's library, into out/:
-# `cmake --build --preset P --target wheel`. Debian's own Python has the
-# build tools (python3-build); another one first on PATH may not.
+# The Python package's wheel around this build's installed library, into
+# out/: `cmake --build --preset P --target wheel`. Debian's own Python has the
+# build tools (python3-build); another one first on PATH may not. The wheel is
+# made from a stripped installation, so it needs what that installs.
 find_program(VELMORIN_WHEEL_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
 if(WIN32)
   set(wheel_target $<IF:$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>,win32,win64>)
-  set(wheel_libraries velmorin)
+  set(wheel_libraries velmorin demo)
 else()
   set(wheel_target linux)
-  set(wheel_libraries velmorin winstandin)
+  set(wheel_libraries velmorin winstandin demo)
 endif()
 add_custom_target(wheel
-    COMMAND ${VELMORIN_WHEEL_PYTHON} ${CMAKE_SOURCE_DIR}/examples/python/make_wheel.py --out-dir ${VELMORIN_OUT}
-            --target ${wheel_target} --dest ${VELMORIN_OUT} --python ${VELMORIN_WHEEL_PYTHON}
+    COMMAND ${VELMORIN_WHEEL_PYTHON} ${CMAKE_SOURCE_DIR}/examples/python/make_wheel.py --build ${CMAKE_BINARY_DIR}
+            --cmake ${CMAKE_COMMAND} --target ${wheel_target} --dest ${VELMORIN_OUT} --python ${VELMORIN_WHEEL_PYTHON}
     DEPENDS ${wheel_libraries}
     COMMENT "Building the wheel of the Python package velmorin"
     VERBATIM)

@@ -40,6 +40,13 @@
 #ifndef VELMORIN_H
 #define VELMORIN_H
 
+/* The version of the library this header declares, as its CMake package and
+ * pkg-config file give it. A caller may test it with the preprocessor; the
+ * library itself exports nothing else to ask. */
+#define VELMORIN_VERSION_MAJOR 1
+#define VELMORIN_VERSION_MINOR 0
+#define VELMORIN_VERSION_PATCH 0
+
 #if defined(_WIN32) && !defined(VELMORIN_NO_STRING_ALLOCATOR)
 #include <windows.h>
 #include <oleauto.h>

@@ -6,5 +6,5 @@ cc examples/c/capitalise.c -I ~/velmorin/include -L ~/velmorin/lib -lvelmorin -l
 
 cmake --build --preset linux --target wheel
 /usr/bin/python3 -m venv ~/velmorin-venv
-~/velmorin-venv/bin/pip install --quiet build/linux/out/velmorin-1.0.0-py3-none-linux_x86_64.whl
+~/velmorin-venv/bin/pip install --quiet build/linux/out/velmorin-1.0.0-py3-none-manylinux_2_34_x86_64.whl
 ~/velmorin-venv/bin/python -c 'import velmorin; print(velmorin.capitalise(b"dit is een zin."))'

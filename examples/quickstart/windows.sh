@@ -1,5 +1,7 @@
 # The quick start for Windows, under Wine, run from the source tree after
-# `bash scripts/demo.sh win64`.
+# `bash scripts/demo.sh win64`. Wine runs in the project's own prefix, made
+# by that first run, and keeps its diagnostics to itself.
+export WINEPREFIX="$(bash scripts/wine-prefix.sh)" WINEDEBUG=-all
 (cd build/win64 && cpack)
 unzip -q -o build/win64/package/velmorin-1.0.0-win64.zip -d ~
 cd ~/velmorin-1.0.0-win64

@@ -10,6 +10,7 @@ usage: examples_test.py c|cpp|python|wheel|csharp|pascal|quickstart
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -184,7 +185,7 @@ def test_python(args, work, failures):
 
 
 WHEEL_CHECK = r"""
-import ctypes, os, sys
+import ctypes, os, random, subprocess, sys
 import velmorin
 failures = []
 def check(condition, message):
@@ -212,6 +213,25 @@ except MemoryError:
     pass
 velmorin._allocator.SysAllocStringByteLen = real
 check(velmorin.capitalise(b"weer") == b"Weer", "capitalise does not work again after a MemoryError")
+# A long text goes to the library in pieces: the same bytes as in one call,
+# with words, zero bytes and the pieces' edges anywhere.
+rng = random.Random(27)
+texts = [bytes(rng.choice(b"ab z\0") for _ in range(rng.randrange(1, 40))) for _ in range(300)]
+whole = [velmorin.capitalise(t) for t in texts]
+for piece in (1, 2, 5):
+    velmorin._PIECE = piece
+    for text, want in zip(texts, whole):
+        for given in (text, bytearray(text), memoryview(text)):
+            got = velmorin.capitalise(given)
+            check(got == want, f"capitalise({given!r}) in pieces of {piece} gave {got!r}, want {want!r}")
+velmorin._PIECE = 1 << 20
+# The peak resident size over one call on 100 MiB, in a process of its own.
+PEAK = ("import resource, velmorin; data = b'dit is een zin. ' * (100 << 16); "
+        "peak = lambda: resource.getrusage(resource.RUSAGE_SELF).ru_maxrss; before = peak(); "
+        "velmorin.capitalise(data); print((peak() - before) * 1024 / len(data))")
+rise = float(subprocess.run([sys.executable, "-c", PEAK], check=True, stdout=subprocess.PIPE, text=True).stdout)
+print(f"peak resident size rose by {rise:.3f} x the 100 MiB text;", end=" ")
+check(rise <= 2, f"a call on 100 MiB raised the peak resident size by {rise:.2f} x the text, more than 2 x")
 # One stand-in in the process, the wheel's own: one allocator for both.
 with open("/proc/self/maps") as maps:
     standins = {line.split()[-1] for line in maps if "libwinstandin" in line}
@@ -219,6 +239,44 @@ check(len(standins) == 1 and all(p.startswith(sys.prefix) for p in standins), f"
 print("\n".join("FAIL: " + f for f in failures) or "ok")
 sys.exit(1 if failures else 0)
 """
+
+# What a manylinux_2_NN policy lets an x86-64 wheel's libraries need: the
+# libraries outside the wheel, and the newest symbol version of each family
+# (GLIBC's is NN itself). The loader belongs to glibc.
+MANYLINUX_LIBRARIES = {"libc.so.6", "libm.so.6", "libdl.so.2", "librt.so.1", "libpthread.so.0",
+                       "libstdc++.so.6", "libgcc_s.so.1", "ld-linux-x86-64.so.2"}
+MANYLINUX_NEWEST = {34: {"GLIBCXX": (3, 4, 29), "CXXABI": (1, 3, 13), "GCC": (7, 0, 0)}}
+
+
+def check_wheel_libraries(names, folder, tag, failures):
+    """The libraries of a Linux wheel: run-time path, debug information, and
+    what they need from the system against the tag's manylinux policy."""
+    policy = re.fullmatch(r"manylinux_2_(\d+)_x86_64", tag)
+    limits = MANYLINUX_NEWEST.get(int(policy.group(1))) if policy else None
+    if limits is None:
+        failures.append(f"the wheel's tag {tag} is not a manylinux policy this test knows")
+        return
+    newest_glibc = 0
+    for name in names:
+        headers = subprocess.run(["objdump", "-p", "-h", os.path.join(folder, name)], stdout=subprocess.PIPE,
+                                 text=True).stdout
+        paths = re.findall(r"^\s*(RUNPATH|RPATH)\s+(\S+)", headers, re.M)
+        if paths not in ([], [("RUNPATH", "$ORIGIN")]):
+            failures.append(f"the wheel's {name} has the run-time paths {paths}, want $ORIGIN alone")
+        if ".debug_info" in headers:
+            failures.append(f"the wheel's {name} carries debug information")
+        for needed in re.findall(r"^\s*NEEDED\s+(\S+)", headers, re.M):
+            if needed not in MANYLINUX_LIBRARIES and needed not in names:
+                failures.append(f"the wheel's {name} needs {needed}, which {tag} does not provide")
+        for family, version in re.findall(r"^\s+0x[0-9a-f]+ 0x[0-9a-f]+ \d+ ([A-Z]+)_([\d.]+)$", headers, re.M):
+            numbers = tuple(int(n) for n in version.split("."))
+            if family == "GLIBC":
+                newest_glibc = max(newest_glibc, numbers[1])
+            elif family not in limits or numbers > limits[family]:
+                failures.append(f"the wheel's {name} needs {family}_{version}, newer than {tag} allows")
+    print(f"{tag}: the libraries need GLIBC_2.{newest_glibc} at most; within {limits}")
+    if newest_glibc != int(policy.group(1)):
+        failures.append(f"the wheel's libraries need GLIBC_2.{newest_glibc}, but it is tagged {tag}")
 
 
 def debian_python():
@@ -236,28 +294,32 @@ def test_wheel(args, work, failures):
     """Builds the wheel from the tree around the build's library; on Linux
     installs it into a fresh virtual environment and calls it there."""
     python = debian_python()
-    made = run([python, os.path.join(args.source, "examples", "python", "make_wheel.py"), "--out-dir",
-                os.path.join(args.build, "out"), "--target", args.target, "--dest", os.path.join(work, "dist"),
+    made = run([python, os.path.join(args.source, "examples", "python", "make_wheel.py"), "--build", args.build,
+                "--cmake", args.cmake, "--target", args.target, "--dest", os.path.join(work, "dist"),
                 "--python", python], failures)
     if made is None:
         return
     wheel = made.decode().strip().splitlines()[-1]
     bundled = {"linux": ["libvelmorin.so.1", "libwinstandin.so.1"]}.get(args.target, ["VELMORIN.DLL"])
-    platform = {"linux": "linux_x86_64", "win64": "win_amd64", "win32": "win32"}[args.target]
-    if not os.path.basename(wheel) == f"velmorin-1.0.0-py3-none-{platform}.whl":
-        failures.append(f"the wheel is {os.path.basename(wheel)}, for py3-none-{platform}")
+    platform = {"linux": r"manylinux_2_\d+_x86_64", "win64": "win_amd64", "win32": "win32"}[args.target]
+    named = re.fullmatch(rf"velmorin-1\.0\.0-py3-none-({platform})\.whl", os.path.basename(wheel))
+    if not named:
+        failures.append(f"the wheel is {os.path.basename(wheel)}, not for py3-none-{platform}")
     with zipfile.ZipFile(wheel) as z:
         members = {m.filename: m for m in z.infolist()}
         print(f"{os.path.basename(wheel)}: {os.path.getsize(wheel)} bytes")
         for m in z.infolist():
             print(f"  {m.file_size:>9}  {m.filename}")
-        want = {"velmorin/__init__.py", "velmorin-1.0.0.dist-info/LICENSE"} | {f"velmorin/{n}" for n in bundled}
+        want = {"velmorin/__init__.py", "velmorin/py.typed", "velmorin-1.0.0.dist-info/LICENSE"} | {
+            f"velmorin/{n}" for n in bundled}
         if not want <= set(members):
             failures.append(f"the wheel lacks {sorted(want - set(members))}")
-        for name in bundled:
-            built = os.path.realpath(os.path.join(args.build, "out", name))
-            if f"velmorin/{name}" in members and z.read(f"velmorin/{name}") != open(built, "rb").read():
-                failures.append(f"the wheel's {name} is not the build's")
+        z.extractall(os.path.join(work, "unpacked"))
+        if args.target != "linux" and "velmorin/VELMORIN.DLL" in members and \
+                z.read("velmorin/VELMORIN.DLL") != open(os.path.join(args.build, "out", "VELMORIN.DLL"), "rb").read():
+            failures.append("the wheel's VELMORIN.DLL is not the release build's")
+    if args.target == "linux" and named and not failures:
+        check_wheel_libraries(bundled, os.path.join(work, "unpacked", "velmorin"), named.group(1), failures)
     if args.target != "linux":
         return  # a Windows wheel is inspected here, not run
     venv = os.path.join(work, "venv")
@@ -271,6 +333,24 @@ def test_wheel(args, work, failures):
     checked = run([os.path.join(bin_dir, "python"), "-c", WHEEL_CHECK], failures, env=environment, cwd=work)
     if checked is not None:
         print("in a fresh virtual environment:", checked.decode().strip())
+    check_source_tree_import(args, work, environment, failures)
+
+
+def check_source_tree_import(args, work, environment, failures):
+    """`import velmorin` in examples/python/package of a source tree: an
+    error that says what to build, then, once built, the tree's build."""
+    package = os.path.join(work, "tree", "examples", "python", "package")
+    shutil.copytree(os.path.join(args.source, "examples", "python", "package", "velmorin"),
+                    os.path.join(package, "velmorin"), ignore=shutil.ignore_patterns("*.so.1", "__pycache__"))
+    open(os.path.join(work, "tree", "CMakePresets.json"), "w").close()
+    importing = [sys.executable, "-c", "import velmorin; print(velmorin.capitalise(b'uit de boom').decode())"]
+    bare = subprocess.run(importing, cwd=package, env=environment, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if b"ImportError: velmorin: " not in bare.stdout or b"cmake --build --preset linux" not in bare.stdout:
+        failures.append(f"importing velmorin from a source tree without a build said: {bare.stdout}")
+    os.makedirs(os.path.join(work, "tree", "build", "linux"))
+    os.symlink(os.path.join(os.path.abspath(args.build), "out"), os.path.join(work, "tree", "build", "linux", "out"))
+    check_lines("velmorin from a source tree", run(importing, failures, env=environment, cwd=package),
+                [("", b"Uit De Boom")], failures)
 
 
 def test_csharp(args, work, failures):
@@ -311,7 +391,9 @@ def test_quickstart(args, work, failures):
         debian_python()
         env = dict(os.environ, HOME=work, PATH="/usr/bin:" + os.environ["PATH"])
     else:
-        env = dict(wine_environment(args), HOME=work, VELMORIN_PRESET=args.target)
+        # The home is the test's own, the Wine prefix the one the README's user has.
+        wine = wine_environment(args)
+        env = dict(wine, HOME=work, VELMORIN_PRESET=args.target, VELMORIN_WINEPREFIX=wine["WINEPREFIX"])
     out = run(["bash", "-e", script], failures, env=env, cwd=args.source, timeout=600)
     if out is not None:
         lines = out.replace(b"\r\n", b"\n").splitlines()

@@ -82,6 +82,16 @@ def check_linux_libraries(prefix, failures):
         failures.append("libvelmorin.so.1 does not point at the versioned file")
 
 
+def check_header_version(prefix, failures):
+    """The header's version macros against the installed CMake package's version."""
+    with open(os.path.join(prefix, "include", "velmorin.h")) as f:
+        header = re.findall(r"^#define VELMORIN_VERSION_(?:MAJOR|MINOR|PATCH) (\d+)$", f.read(), re.M)
+    with open(os.path.join(prefix, "lib", "cmake", "velmorin", "velmorinConfigVersion.cmake")) as f:
+        package = re.findall(r'^set\(PACKAGE_VERSION "([^"]+)"\)', f.read(), re.M)
+    if [".".join(header)] != package:
+        failures.append(f"velmorin.h says version {header}, the CMake package {package}")
+
+
 def check_imports(objdump, program, failures):
     """Without running it: the program imports VELMORIN by that name from VELMORIN.DLL."""
     headers = run([objdump, "-p", program], failures)
@@ -114,6 +124,7 @@ def main():
         want = INSTALLED["windows" if windows else "linux"]
         if found != want:
             failures.append(f"installed {sorted(found - want)} besides, {sorted(want - found)} missing")
+        check_header_version(prefix, failures)
         if not windows:
             check_linux_libraries(prefix, failures)
 
