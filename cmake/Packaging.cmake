@@ -31,7 +31,8 @@ if(WIN32)
   set(CPACK_VELMORIN_ZIP_SCRIPT ${CMAKE_SOURCE_DIR}/cmake/reproducible_zip.py)
   set(CPACK_VELMORIN_SYMBOLS
       "${CMAKE_INSTALL_BINDIR}/VELMORIN.DLL.debug=${VELMORIN_OUT}/VELMORIN.DLL.debug"
-      "${CMAKE_INSTALL_BINDIR}/demo.exe.debug=${VELMORIN_OUT}/demo.exe.debug")
+      "${CMAKE_INSTALL_BINDIR}/demo.exe.debug=${VELMORIN_OUT}/demo.exe.debug"
+      "${CMAKE_INSTALL_BINDIR}/velmorin.exe.debug=${VELMORIN_OUT}/velmorin.exe.debug")
   set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/ReleaseArchives.cmake)
   include(CPack)
 endif()
