@@ -108,7 +108,9 @@ enum class Outcome { Done, ReadFailed, OutputGone, OutputFailed, NoMemory };
 Outcome Copy(HANDLE input, HANDLE output, DWORD &error) {
     for (;;) {
         DWORD read = 0;
-        if (!ReadFile(input, text.PieceBuffer(), TextStream::kPieceMax, &read, nullptr)) {
+        unsigned char *buffer = text.PieceBuffer();
+        if (buffer == nullptr) return Outcome::NoMemory;
+        if (!ReadFile(input, buffer, TextStream::kPieceMax, &read, nullptr)) {
             error = GetLastError();
             // A pipe whose writer has finished: the end of its text.
             return error == ERROR_BROKEN_PIPE ? Outcome::Done : Outcome::ReadFailed;

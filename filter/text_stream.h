@@ -11,8 +11,9 @@ public:
     // The most bytes one piece may have.
     static constexpr std::uint32_t kPieceMax = 64 * 1024;
 
-    // Where the next piece's bytes are to be put, kPieceMax of them at most.
-    unsigned char *PieceBuffer() { return buffer_ + 1; }
+    // Where the next piece's bytes are to be put, kPieceMax of them at most;
+    // null when there is no memory for it.
+    unsigned char *PieceBuffer();
 
     // Capitalises the piece of length bytes in PieceBuffer(). Returns the
     // bytes to write, length of them, or null when memory ran out.
@@ -22,11 +23,10 @@ public:
     void Release();
 
 private:
-    // The byte before the piece, then the piece. Before the first piece the
-    // byte is a space: the text's first byte starts a word. (Zero until then,
-    // so that the buffer takes no room in the program file.)
-    unsigned char buffer_[1 + kPieceMax] = {};
+    // A string of the allocator, 1 + kPieceMax bytes long: the byte before
+    // the piece, then the piece, read straight into it. Kept from piece to
+    // piece, so that a full piece costs the allocator one string, VELMORIN's.
+    unsigned char *whole_ = nullptr;
     unsigned char *result_ = nullptr;  // a string of the allocator, or null
-    bool started_ = false;
     bool passing_ = false;             // a zero byte was seen: the rest passes as it is
 };
