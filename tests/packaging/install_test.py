@@ -21,11 +21,11 @@ SENTENCES = ["dit is een zin.", "al  twee spaties", "1e plaats, 2e plaats"]
 EXPECTED = "Dit Is Een Zin.\nAl  Twee Spaties\n1e Plaats, 2e Plaats\n"
 
 INSTALLED = {
-    "windows": {"bin/VELMORIN.DLL", "bin/demo.exe", "include/velmorin.h", "lib/libvelmorin.dll.a",
+    "windows": {"bin/VELMORIN.DLL", "bin/demo.exe", "bin/velmorin.exe", "include/velmorin.h", "lib/libvelmorin.dll.a",
                 "lib/velmorin.lib", "lib/VELMORIN.def", "lib/cmake/velmorin/velmorinConfig.cmake",
                 "lib/cmake/velmorin/velmorinConfigVersion.cmake", "CALLING.txt",
                 "LICENSE", "CHANGELOG.md", "README.txt", "examples/capitalise.c", "examples/capitalise.cpp"},
-    "linux": {"bin/demo", "include/velmorin.h", "lib/libvelmorin.so", "lib/libvelmorin.so.1",
+    "linux": {"bin/demo", "bin/velmorin", "share/man/man1/velmorin.1", "include/velmorin.h", "lib/libvelmorin.so", "lib/libvelmorin.so.1",
               f"lib/libvelmorin.so.{VERSION}", "lib/libwinstandin.so", "lib/libwinstandin.so.1",
               f"lib/libwinstandin.so.{VERSION}", "lib/pkgconfig/velmorin.pc",
               "lib/cmake/velmorin/velmorinConfig.cmake", "lib/cmake/velmorin/velmorinConfigVersion.cmake",

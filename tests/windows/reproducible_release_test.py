@@ -69,7 +69,7 @@ def main():
                     if place.encode() in data:
                         failures.append(f"{archive}: {member} holds the path {place}")
         symbols = contents.get(f"{name}-symbols.zip", {})
-        for binary in ("VELMORIN.DLL", "demo.exe"):
+        for binary in ("VELMORIN.DLL", "demo.exe", "velmorin.exe"):
             member = f"{name}-symbols/bin/{binary}.debug"
             if member not in symbols:
                 failures.append(f"the symbols archive has no {member}")
