@@ -13,7 +13,9 @@ usage: filter_e2e.py --version V [--wine] [--package SRC --libraries DIR] -- COM
 """
 import argparse
 import os
+import pty
 import random
+import select
 import shutil
 import subprocess
 import sys
@@ -70,17 +72,16 @@ class Filter:
                               cwd=self.work, env=self.env, timeout=timeout)
 
 
-def check(failures, name, got, want):
+def check(failures, name, got, want, errors=b""):
     if got != want:
-        failures.append(f"{name}: got {got[:80]!r}... ({len(got)} bytes), want {want[:80]!r}... ({len(want)} bytes)"
-                        if isinstance(got, bytes) and len(got) > 80 else f"{name}: got {got!r}, want {want!r}")
+        failures.append(f"{name}: got {repr(got)[:200]}, want {repr(want)[:200]}; standard error {errors[:300]!r}")
 
 
 def text_scenarios(f, failures):
     # One file read in pieces: edges at the read size and around it.
     big = edged_text(5 * PIECE + 123, 1)
     r = f.run([f.file("big.txt", big)])
-    check(failures, "one file across read edges", (r.returncode, r.stdout), (0, model(big)))
+    check(failures, "one file across read edges", (r.returncode, r.stdout), (0, model(big)), r.stderr)
 
     # The same through a pipe, written in parts that end in a space and a
     # letter, with pauses so that the reads end where the parts do.
@@ -89,11 +90,14 @@ def text_scenarios(f, failures):
                                cwd=f.work, env=f.env)
 
     def feed():
-        for part in parts:
-            process.stdin.write(part)
-            process.stdin.flush()
-            time.sleep(0.3)
-        process.stdin.close()
+        try:
+            for part in parts:
+                process.stdin.write(part)
+                process.stdin.flush()
+                time.sleep(0.3)
+            process.stdin.close()
+        except BrokenPipeError:
+            pass  # the program ended early: its output says how
 
     feeder = threading.Thread(target=feed)
     feeder.start()
@@ -113,29 +117,29 @@ def text_scenarios(f, failures):
     for i, (contents, want) in enumerate(cases):
         names = [f.file(f"part{i}-{j}.txt", c) for j, c in enumerate(contents)]
         r = f.run(names)
-        check(failures, f"files {contents!r}", (r.returncode, r.stdout), (0, want))
+        check(failures, f"files {contents!r}", (r.returncode, r.stdout), (0, want), r.stderr)
     r = f.run([f.file("head.txt", b"een "), "-", f.file("tail.txt", b" zin")], stdin=b"twee")
-    check(failures, "a file, standard input, a file", (r.returncode, r.stdout), (0, b"Een Twee Zin"))
+    check(failures, "a file, standard input, a file", (r.returncode, r.stdout), (0, b"Een Twee Zin"), r.stderr)
     # A whole piece of letters, then a file that starts with one.
     first = b"ab " * (PIECE // 3) + b"c" * (PIECE - 3 * (PIECE // 3))
     r = f.run([f.file("full.txt", first), f.file("next.txt", b"de fg")])
-    check(failures, "a file of a full piece then another", (r.returncode, r.stdout), (0, model(first + b"de fg")))
+    check(failures, "a file of a full piece then another", (r.returncode, r.stdout), (0, model(first + b"de fg")), r.stderr)
 
     # After the first zero byte everything passes unchanged: in its piece,
     # in the pieces after it and in the files after it.
     zero = edged_text(3 * PIECE, 2)
     zero = zero[:PIECE - 10] + b"\0" + zero[PIECE - 9:]
     r = f.run([f.file("zero.txt", zero), f.file("after.txt", b" na de nul")])
-    check(failures, "a zero byte", (r.returncode, r.stdout), (0, model(zero + b" na de nul")))
+    check(failures, "a zero byte", (r.returncode, r.stdout), (0, model(zero + b" na de nul")), r.stderr)
     r = f.run([], stdin=b"ab\0 cd")
-    check(failures, "a zero byte on standard input", (r.returncode, r.stdout), (0, b"Ab\0 cd"))
+    check(failures, "a zero byte on standard input", (r.returncode, r.stdout), (0, b"Ab\0 cd"), r.stderr)
 
 
 def fault_scenarios(f, failures, version):
     # A file that cannot be read: named on standard error, the others still
     # written as one text, status 1.
     r = f.run([f.file("one.txt", b"een "), "missing.txt", f.file("two.txt", b"twee")])
-    check(failures, "a missing file's output and status", (r.returncode, r.stdout), (1, b"Een Twee"))
+    check(failures, "a missing file's output and status", (r.returncode, r.stdout), (1, b"Een Twee"), r.stderr)
     if b"missing.txt" not in r.stderr:
         failures.append(f"a missing file: the message does not name it: {r.stderr!r}")
     os.makedirs(os.path.join(f.work, "folder"), exist_ok=True)
@@ -174,13 +178,54 @@ def fault_scenarios(f, failures, version):
     if r.returncode != 2 or b"--frobnicate" not in r.stderr:
         failures.append(f"an unknown option: status {r.returncode}, message {r.stderr!r}")
     r = f.run(["--", f.file("-dash.txt", b"streepje")])
-    check(failures, "a file named after --", (r.returncode, r.stdout), (0, b"Streepje"))
+    check(failures, "a file named after --", (r.returncode, r.stdout), (0, b"Streepje"), r.stderr)
+    r = f.run([f.file("met  twee spaties.txt", b"spaties"), f.file("en nog.txt", b" een")])
+    check(failures, "file names with spaces", (r.returncode, r.stdout), (0, b"Spaties Een"), r.stderr)
+
+
+def terminal_scenario(f, failures):
+    """Typed at the terminal, in the terminal's own line mode: the terminal
+    echoes the line, the filter answers it capitalised, Ctrl+D ends it."""
+    pid, master = pty.fork()
+    if pid == 0:
+        os.chdir(f.work)
+        os.execvpe(f.command[0], f.command, f.env)
+    seen = b""
+
+    def read_until(want, timeout):
+        nonlocal seen
+        deadline = time.monotonic() + timeout
+        while want not in seen and time.monotonic() < deadline:
+            if select.select([master], [], [], 0.1)[0]:
+                try:
+                    seen += os.read(master, 4096)
+                except OSError:
+                    break
+        return want in seen
+
+    time.sleep(1)  # typed once the program runs, not ahead of it
+    os.write(master, b"dit is een zin\n")
+    echoed = read_until(b"dit is een zin", 10)
+    answered = read_until(b"Dit Is Een Zin", 10)
+    os.write(master, b"\x04")
+    deadline = time.monotonic() + 20
+    status = None
+    while status is None and time.monotonic() < deadline:
+        done, raw = os.waitpid(pid, os.WNOHANG)
+        status = os.waitstatus_to_exitcode(raw) if done else None
+        read_until(b"never", 0.1)
+    if status is None:
+        os.kill(pid, 9)
+        os.waitpid(pid, 0)
+    os.close(master)
+    check(failures, "typed at the terminal", (echoed, answered, status), (True, True, 0), seen)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--version", required=True)
     parser.add_argument("--wine", action="store_true")
+    parser.add_argument("--terminal", action="store_true", help="also type at a terminal (native programs)")
     parser.add_argument("--package")
     parser.add_argument("--libraries")
     parser.add_argument("command", nargs="+")
@@ -196,11 +241,13 @@ def main():
             package = os.path.join(work, "python", "velmorin")
             shutil.copytree(args.package, package, ignore=shutil.ignore_patterns("__pycache__"))
             for name in ("libvelmorin.so.1", "libwinstandin.so.1"):
-                shutil.copy(os.path.realpath(os.path.join(args.libraries, name)), package)
+                shutil.copy(os.path.realpath(os.path.join(args.libraries, name)), os.path.join(package, name))
             env["PYTHONPATH"] = os.path.dirname(package)
         f = Filter(args.command, work, env)
         text_scenarios(f, failures)
         fault_scenarios(f, failures, args.version)
+        if args.terminal:
+            terminal_scenario(f, failures)
     return report(failures, f"{' '.join(os.path.basename(c) for c in args.command)}: every scenario as expected")
 
 
