@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <string>
+
 #include "platform/posix/console/console_core.h"
 #include "platform/posix/win32/win32_api.h"
 
@@ -30,9 +33,18 @@ HANDLE *StandardSlot(ConsoleCore &console, DWORD which) {
     }
 }
 
-DWORD OpenError(int error) {
+// A missing file in a folder that is there, or a missing folder on the way.
+DWORD MissingError(LPCSTR name) {
+    const char *slash = std::strrchr(name, '/');
+    if (slash == nullptr || slash == name) return ERROR_FILE_NOT_FOUND;
+    std::string folder(name, static_cast<std::size_t>(slash - name));
+    struct stat info {};
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+DWORD OpenError(LPCSTR name, int error) {
     switch (error) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOENT: return MissingError(name);
     case ENOTDIR:
     case ENAMETOOLONG: return ERROR_PATH_NOT_FOUND;
     case EEXIST: return ERROR_FILE_EXISTS;
@@ -55,7 +67,7 @@ HANDLE OpenFile(ConsoleCore &console, LPCSTR name, DWORD access, DWORD dispositi
     default: break;
     }
     int fd = open(name, flags, 0666);
-    if (fd < 0) return SetLastError(OpenError(errno)), INVALID_HANDLE_VALUE;
+    if (fd < 0) return SetLastError(OpenError(name, errno)), INVALID_HANDLE_VALUE;
     struct stat info {};
     if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         close(fd);
