@@ -34,6 +34,11 @@ INSTALLED = {
 }
 
 
+def clean_env():
+    """The environment without a library path that could hide a wrong run path."""
+    return {k: v for k, v in os.environ.items() if k != "LD_LIBRARY_PATH"}
+
+
 def run(command, failures, timeout=240, **kwargs):
     """The command's output, or None when it fails. The output goes through a
     file, not a pipe: the first Wine program of a wineserver's life starts
@@ -144,6 +149,15 @@ def main():
                                [f"-Wl,-rpath,{os.path.join(prefix, 'lib')}"], failures)
                 if compiled is not None:
                     check_output("the pkg-config build", run([program] + SENTENCES, failures), failures)
+            # The installed filter finds the installed library by itself.
+            sentences = os.path.join(work, "sentences.txt")
+            with open(sentences, "w") as f:
+                f.write("".join(s + "\n" for s in SENTENCES))
+            # One text: a line end starts no word.
+            filtered = run([os.path.join(prefix, "bin", "velmorin"), sentences], failures, env=clean_env())
+            want = "Dit Is Een Zin.\nal  Twee Spaties\n1e Plaats, 2e Plaats\n"
+            if filtered is not None and filtered != want:
+                failures.append(f"the installed filter printed {filtered!r}, want {want!r}")
             # From Python, the installed library finds its stand-in by itself.
             python_example = os.path.join(args.source, "examples", "python", "capitalise.py")
             library = os.path.join(prefix, "lib", "libvelmorin.so.1")
