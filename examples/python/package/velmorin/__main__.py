@@ -52,7 +52,9 @@ class Text:
             piece = capitalise(self.before + piece)[1:]
             self.before = piece[-1:]
         try:
+            # Each piece as soon as it is there, as for a line typed at a terminal.
             self.out.write(piece)
+            self.out.flush()
         except BrokenPipeError:
             raise OutputGone() from None
         except OSError as error:
