@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Checks the built VELMORIN.DLL and demo.exe as a Windows release engineer
+"""Checks the built VELMORIN.DLL, demo.exe and velmorin.exe as a Windows release engineer
 reads them: exports, imports and entry points; the loader's safety flags;
 relocations; unwind data on x86-64; no writable code; the system versions;
 the version resource and the program's manifest; stack protection against
