@@ -72,6 +72,9 @@ endif()
 function(velmorin_version_resource target)
   get_target_property(type ${target} TYPE)
   set(VELMORIN_RC_TARGET ${target})
+  # A target may say what it is (property VELMORIN_DESCRIPTION); a program
+  # that does not is the demonstration program.
+  get_target_property(description ${target} VELMORIN_DESCRIPTION)
   if(type STREQUAL "EXECUTABLE")
     set(VELMORIN_RC_FILETYPE "0x1  // VFT_APP")
     set(VELMORIN_RC_DESCRIPTION "velmorin demonstration program")
@@ -81,6 +84,9 @@ function(velmorin_version_resource target)
     set(VELMORIN_RC_FILETYPE "0x2  // VFT_DLL")
     set(VELMORIN_RC_DESCRIPTION "velmorin library: capitalises the first letter of every word")
     set(VELMORIN_RC_MANIFEST "")
+  endif()
+  if(description)
+    set(VELMORIN_RC_DESCRIPTION "${description}")
   endif()
   set(dir ${CMAKE_BINARY_DIR}/resources)
   configure_file(${CMAKE_SOURCE_DIR}/resources/version.rc.in ${dir}/${target}.rc.in @ONLY)
@@ -118,6 +124,15 @@ function(velmorin_deliverable target entry)
       target_link_options(${target} PRIVATE -Wl,--subsystem,windows:6.0)
     endif()
     target_link_libraries(${target} PRIVATE ${VELMORIN_SYSTEM_LIBS})
+    # A target may name its PDB (property VELMORIN_PDB_NAME) where the
+    # linker's choice, the output's stem, would clash with another's in a
+    # folder of Windows, which ignores case.
+    get_target_property(pdb ${target} VELMORIN_PDB_NAME)
+    if(pdb)
+      # By a relative path, as the PDB records the linker's command line.
+      file(RELATIVE_PATH out ${CMAKE_BINARY_DIR} ${VELMORIN_OUT})
+      target_link_options(${target} PRIVATE -Wl,--pdb=${out}/${pdb})
+    endif()
     velmorin_version_resource(${target})
   else()
     set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden

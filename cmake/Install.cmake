@@ -8,6 +8,8 @@ set(VELMORIN_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/velmorin)
 
 install(FILES ${CMAKE_SOURCE_DIR}/include/velmorin.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS demo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The filter goes with the demo: the programs a person runs.
+install(TARGETS velmorin_filter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(WIN32)
   # The DLL lies beside the program, where the Windows loader looks. The
@@ -45,6 +47,7 @@ else()
   string(REGEX REPLACE "/$" "" VELMORIN_PC_TO_PREFIX "${pc_to_prefix}")
   configure_file(${CMAKE_SOURCE_DIR}/cmake/velmorin.pc.in ${CMAKE_BINARY_DIR}/velmorin.pc @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/velmorin.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  install(FILES ${CMAKE_SOURCE_DIR}/doc/velmorin.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 configure_package_config_file(

@@ -33,7 +33,8 @@ if(WIN32)
   set(CPACK_VELMORIN_ZIP_SCRIPT ${CMAKE_SOURCE_DIR}/cmake/reproducible_zip.py)
   set(CPACK_VELMORIN_SYMBOLS
       "${CMAKE_INSTALL_BINDIR}/VELMORIN.pdb=${VELMORIN_OUT}/VELMORIN.pdb"
-      "${CMAKE_INSTALL_BINDIR}/demo.pdb=${VELMORIN_OUT}/demo.pdb")
+      "${CMAKE_INSTALL_BINDIR}/demo.pdb=${VELMORIN_OUT}/demo.pdb"
+      "${CMAKE_INSTALL_BINDIR}/velmorin.exe.pdb=${VELMORIN_OUT}/velmorin.exe.pdb")
   set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/ReleaseArchives.cmake)
   include(CPack)
 endif()

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Checks the built VELMORIN.DLL and demo.exe as a Windows release engineer
+"""Checks the built VELMORIN.DLL, demo.exe and velmorin.exe as a Windows release engineer
 reads them: exports, imports and entry points; the loader's safety flags;
 relocations; unwind data on x86-64; no writable code; read-only imports and
 resources; the system and image versions; the version resource and the
@@ -114,7 +114,9 @@ def properties(objdump, pdbutil, path):
     """Everything checked, as values: for the checks and for --table."""
     image = PeImage(path)
     library = image.characteristics & 0x2000 != 0
-    pdb = os.path.splitext(path)[0] + ".pdb"
+    # The PDB the CodeView record names, looked for beside the binary.
+    named = [name for _, _, name in image.codeview_records()]
+    pdb = os.path.join(os.path.dirname(path), named[0] if len(named) == 1 else "")
     dump = run(objdump, "-p", path)
     p = {"file": os.path.basename(path), "size": len(image.data), "library": library,
          "x64": image.machine == MACHINE_AMD64, "flags": image.dll_characteristics,
@@ -246,11 +248,11 @@ def failures_of(p, version, entry_prefix):
         failures.append(f"not stripped: {p['symbols left']} symbols, sections {p['debug sections left']}")
     if len(p["build ids"]) != 1:
         failures.append(f"build ids {p['build ids']}, want one CodeView record")
-    pdb_name = os.path.splitext(p["file"])[0] + ".pdb"
-    if p["pdb names"] != [pdb_name]:
-        failures.append(f"the CodeView record names {p['pdb names']}, want {pdb_name} by file name alone")
+    names = p["pdb names"]
+    if len(names) != 1 or not names[0].endswith(".pdb") or "/" in names[0] or "\\" in names[0]:
+        failures.append(f"the CodeView record names {names}, want one PDB by file name alone")
     if not p["pdb file"]:
-        failures.append(f"no PDB file {pdb_name}")
+        failures.append(f"no PDB file {names} beside the binary")
         return failures
     if p["pdb build ids"] != p["build ids"]:
         failures.append(f"the PDB's id {p['pdb build ids']} differs from the binary's {p['build ids']}")
@@ -346,6 +348,10 @@ def main():
         table(rows)
         return 0
     failures = []
+    # One folder of Windows holds the binaries and their PDB files, and its
+    # names ignore case.
+    pdbs = [name.lower() for p in rows for name in p["pdb names"]]
+    failures += [f"two binaries name the PDB {name}" for name in sorted(set(pdbs)) if pdbs.count(name) > 1]
     for path, p in zip(files, rows):
         prefix = "" if p["x64"] else "_"
         failures += [f"{p['file']}: {f}" for f in failures_of(p, version, prefix)]

@@ -671,6 +671,48 @@ TEST_F(ConsoleApiTest, TheNullDeviceTakesWritesGivesEndOfFileAndIsNoConsole) {
     EXPECT_EQ(mode, kSentinel) << "outputs are left alone";
 }
 
+TEST_F(ConsoleApiTest, AFileByItsNameTakesBytesAndGivesThemBackThenEndOfFile) {
+    const char *name = "console_api_test_file.tmp";
+    HANDLE out = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(out, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    DWORD count = kSentinel;
+    EXPECT_TRUE(WriteFile(out, "dit is", 6, &count, nullptr)) << "error " << GetLastError();
+    EXPECT_EQ(count, 6u);
+    char bytes[16] = {};
+    count = kSentinel;
+    SetLastError(kSentinel);
+    EXPECT_FALSE(ReadFile(out, bytes, sizeof bytes, &count, nullptr)) << "opened for writing only";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    ASSERT_TRUE(CloseHandle(out));
+
+    HANDLE in = Keep(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    count = kSentinel;
+    ASSERT_TRUE(ReadFile(in, bytes, sizeof bytes, &count, nullptr)) << "error " << GetLastError();
+    EXPECT_EQ(std::string(bytes, count), "dit is");
+    count = kSentinel;
+    ASSERT_TRUE(ReadFile(in, bytes, sizeof bytes, &count, nullptr)) << "error " << GetLastError();
+    EXPECT_EQ(count, 0u) << "end of file";
+}
+
+TEST_F(ConsoleApiTest, OpeningAMissingFileOrAFolderIsRefusedWithItsReason) {
+    struct Case {
+        const char *name;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"no_such_file.tmp", ERROR_FILE_NOT_FOUND},
+        {"no_such_folder/file.tmp", ERROR_PATH_NOT_FOUND},
+        {".", ERROR_ACCESS_DENIED},  // a folder is not a file
+    };
+    for (const Case &c : cases) {
+        SetLastError(kSentinel);
+        HANDLE h = CreateFileA(c.name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(h, INVALID_HANDLE_VALUE) << c.name;
+        EXPECT_EQ(GetLastError(), c.error) << c.name;
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+}
+
 TEST_F(ConsoleApiTest, ClosingTheLastHandleToTheActiveBufferBringsBackTheBufferActiveBeforeIt) {
     SKIP_ON_WINE(WineDeparture::ActiveBufferKeptWhenClosed);
     auto open = [] {

@@ -16,12 +16,13 @@ import zipfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from script_checks import report  # noqa: E402
 
-SHIPPED = {"CALLING.txt", "bin/VELMORIN.DLL", "bin/demo.exe", "include/velmorin.h", "lib/libvelmorin.dll.a",
+SHIPPED = {"CALLING.txt", "bin/VELMORIN.DLL", "bin/demo.exe", "bin/velmorin.exe", "include/velmorin.h", "lib/libvelmorin.dll.a",
            "lib/velmorin.lib", "lib/VELMORIN.def", "lib/cmake/velmorin/velmorinConfig.cmake",
            "lib/cmake/velmorin/velmorinConfigVersion.cmake",
            "LICENSE", "CHANGELOG.md", "README.txt", "examples/capitalise.c", "examples/capitalise.cpp"}
 # Archive member -> the build's own file, which it must equal.
 FROM_BUILD = {"bin/VELMORIN.DLL": "out/VELMORIN.DLL", "bin/demo.exe": "out/demo.exe",
+              "bin/velmorin.exe": "out/velmorin.exe",
               "lib/libvelmorin.dll.a": "out/libvelmorin.dll.a", "lib/velmorin.lib": "out/velmorin.lib",
               "lib/VELMORIN.def": "out/VELMORIN.def"}
 

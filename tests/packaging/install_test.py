@@ -21,17 +21,22 @@ SENTENCES = ["dit is een zin.", "al  twee spaties", "1e plaats, 2e plaats"]
 EXPECTED = "Dit Is Een Zin.\nAl  Twee Spaties\n1e Plaats, 2e Plaats\n"
 
 INSTALLED = {
-    "windows": {"bin/VELMORIN.DLL", "bin/demo.exe", "include/velmorin.h", "lib/libvelmorin.dll.a",
+    "windows": {"bin/VELMORIN.DLL", "bin/demo.exe", "bin/velmorin.exe", "include/velmorin.h", "lib/libvelmorin.dll.a",
                 "lib/velmorin.lib", "lib/VELMORIN.def", "lib/cmake/velmorin/velmorinConfig.cmake",
                 "lib/cmake/velmorin/velmorinConfigVersion.cmake", "CALLING.txt",
                 "LICENSE", "CHANGELOG.md", "README.txt", "examples/capitalise.c", "examples/capitalise.cpp"},
-    "linux": {"bin/demo", "include/velmorin.h", "lib/libvelmorin.so", "lib/libvelmorin.so.1",
+    "linux": {"bin/demo", "bin/velmorin", "share/man/man1/velmorin.1", "include/velmorin.h", "lib/libvelmorin.so", "lib/libvelmorin.so.1",
               f"lib/libvelmorin.so.{VERSION}", "lib/libwinstandin.so", "lib/libwinstandin.so.1",
               f"lib/libwinstandin.so.{VERSION}", "lib/pkgconfig/velmorin.pc",
               "lib/cmake/velmorin/velmorinConfig.cmake", "lib/cmake/velmorin/velmorinConfigVersion.cmake",
               "share/doc/velmorin/CALLING.txt", "share/doc/velmorin/LICENSE",
               "share/doc/velmorin/CHANGELOG.md", "share/doc/velmorin/README.md"},
 }
+
+
+def clean_env():
+    """The environment without a library path that could hide a wrong run path."""
+    return {k: v for k, v in os.environ.items() if k != "LD_LIBRARY_PATH"}
 
 
 def run(command, failures, timeout=240, **kwargs):
@@ -155,6 +160,15 @@ def main():
                                [f"-Wl,-rpath,{os.path.join(prefix, 'lib')}"], failures)
                 if compiled is not None:
                     check_output("the pkg-config build", run([program] + SENTENCES, failures), failures)
+            # The installed filter finds the installed library by itself.
+            sentences = os.path.join(work, "sentences.txt")
+            with open(sentences, "w") as f:
+                f.write("".join(s + "\n" for s in SENTENCES))
+            # One text: a line end starts no word.
+            filtered = run([os.path.join(prefix, "bin", "velmorin"), sentences], failures, env=clean_env())
+            want = "Dit Is Een Zin.\nal  Twee Spaties\n1e Plaats, 2e Plaats\n"
+            if filtered is not None and filtered != want:
+                failures.append(f"the installed filter printed {filtered!r}, want {want!r}")
             # From Python, the installed library finds its stand-in by itself.
             python_example = os.path.join(args.source, "examples", "python", "capitalise.py")
             library = os.path.join(prefix, "lib", "libvelmorin.so.1")

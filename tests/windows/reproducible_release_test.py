@@ -20,6 +20,10 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from pe_image import PeImage  # noqa: E402
 from script_checks import report  # noqa: E402
 
+# Each shipped binary and the PDB its CodeView record names. The filter's is
+# not velmorin.pdb, which a Windows folder could not hold beside VELMORIN.pdb.
+PDB_NAMES = {"VELMORIN.DLL": "VELMORIN.pdb", "demo.exe": "demo.pdb", "velmorin.exe": "velmorin.exe.pdb"}
+
 
 def build(cmake, cpack, source, toolchain, folder):
     steps = [[cmake, "-S", source, "-B", folder, "-G", "Ninja", f"--toolchain={toolchain}",
@@ -73,8 +77,8 @@ def main():
         # Unpacked over the release folder, each PDB lies beside its binary,
         # under the name the binary's CodeView record gives.
         release, symbols = contents.get(f"{name}.zip", {}), contents.get(f"{name}-symbols.zip", {})
-        for binary in ("VELMORIN.DLL", "demo.exe"):
-            pdb = f"{name}/bin/{os.path.splitext(binary)[0]}.pdb"
+        for binary, pdb_name in PDB_NAMES.items():
+            pdb = f"{name}/bin/{pdb_name}"
             if pdb not in symbols:
                 failures.append(f"the symbols archive has no {pdb}, beside {name}/bin/{binary}")
             elif f"{name}/bin/{binary}" in release:

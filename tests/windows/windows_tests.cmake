@@ -5,7 +5,8 @@
 
 add_test(NAME built_binaries_layout
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_built_binaries.py
-                 ${CMAKE_OBJDUMP} ${VELMORIN_PDBUTIL} ${PROJECT_VERSION} $<TARGET_FILE:velmorin> $<TARGET_FILE:demo>)
+                 ${CMAKE_OBJDUMP} ${VELMORIN_PDBUTIL} ${PROJECT_VERSION} $<TARGET_FILE:velmorin> $<TARGET_FILE:demo>
+                 $<TARGET_FILE:velmorin_filter>)
 
 # A program built as the deliverables are, overrunning a stack buffer.
 add_executable(stack_guard_probe windows/stack_guard_probe.cpp)

@@ -2,6 +2,7 @@
 #include "platform/posix/console/console_core.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,7 +21,7 @@ constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
 // a plain file handle when redirected, null when the descriptor is closed.
 HANDLE StandardHandle(ConsoleCore &console, int fd, HandleKind consoleKind) {
     if (fcntl(fd, F_GETFD) < 0) return nullptr;
-    if (!isatty(fd) || !console.terminal.console) return AddHandle(console, HandleEntry{HandleKind::File, kReadWrite, nullptr});
+    if (!isatty(fd) || !console.terminal.console) return AddHandle(console, FileEntry(fd, kReadWrite, false));
     if (consoleKind == HandleKind::Input) return AddHandle(console, HandleEntry{HandleKind::Input, kReadWrite, nullptr});
     return AddHandle(console, HandleEntry{HandleKind::Screen, kReadWrite, console.active});
 }
@@ -45,6 +46,12 @@ ConsoleCore *CreateConsole() {
 }
 
 }  // namespace
+
+HandleEntry FileEntry(int fd, DWORD access, bool owned) {
+    struct stat info {};
+    bool pipe = fstat(fd, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
+    return HandleEntry{HandleKind::File, access, nullptr, fd, owned, pipe};
+}
 
 ConsoleCore &TheConsole() {
     static ConsoleCore *console = CreateConsole();
@@ -88,6 +95,7 @@ bool CloseConsoleHandle(ConsoleCore &console, HANDLE handle) {
     auto found = console.handles.find(reinterpret_cast<std::uintptr_t>(handle));
     if (found == console.handles.end()) return false;
     std::shared_ptr<ScreenBuffer> screen = std::move(found->second.screen);
+    if (found->second.ownsFd) close(found->second.fd);
     console.handles.erase(found);
     if (screen == nullptr || screen != console.active || screen == console.first) return true;
     for (const auto &entry : console.handles)

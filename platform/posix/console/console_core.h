@@ -20,7 +20,7 @@ namespace standin {
 enum class HandleKind {
     Input,   // the console input buffer
     Screen,  // a screen buffer
-    File,    // a standard handle that is not the console: a file, a pipe
+    File,    // a descriptor: a redirected standard stream or a file opened by name
     Null,    // the null device: takes every byte, gives none
 };
 
@@ -28,6 +28,9 @@ struct HandleEntry {
     HandleKind kind;
     DWORD access;
     std::shared_ptr<ScreenBuffer> screen;  // for Screen handles
+    int fd = -1;                           // for File handles
+    bool ownsFd = false;                   // opened by name: closed with the handle
+    bool pipe = false;                     // its end of file is a broken pipe, as on Windows
 };
 
 struct ConsoleCore {
@@ -66,6 +69,8 @@ struct LockedConsole {
 };
 
 HANDLE AddHandle(ConsoleCore &console, HandleEntry entry);
+// The entry of a descriptor's handle; an owned descriptor is closed with it.
+HandleEntry FileEntry(int fd, DWORD access, bool owned);
 // Null when the handle is not one of the console's open handles.
 HandleEntry *FindHandle(ConsoleCore &console, HANDLE handle);
 ScreenBuffer *FindScreen(ConsoleCore &console, HANDLE handle);

@@ -1,6 +1,13 @@
 // The console's handles: the standard handles, opening "CONIN$" and
 // "CONOUT$", closing, console modes, and making and activating screen buffers.
+#include <errno.h>
+#include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
 
 #include "platform/posix/console/console_core.h"
 #include "platform/posix/win32/win32_api.h"
@@ -26,6 +33,55 @@ HANDLE *StandardSlot(ConsoleCore &console, DWORD which) {
     }
 }
 
+// A missing file in a folder that is there, or a missing folder on the way.
+DWORD MissingError(LPCSTR name) {
+    const char *slash = std::strrchr(name, '/');
+    if (slash == nullptr || slash == name) return ERROR_FILE_NOT_FOUND;
+    std::string folder(name, static_cast<std::size_t>(slash - name));
+    struct stat info {};
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+DWORD OpenError(LPCSTR name, int error) {
+    switch (error) {
+    case ENOENT: return MissingError(name);
+    case ENOTDIR:
+    case ENAMETOOLONG: return ERROR_PATH_NOT_FOUND;
+    case EEXIST: return ERROR_FILE_EXISTS;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    default: return ERROR_ACCESS_DENIED;
+    }
+}
+
+// A file by its path, with the access and the disposition Windows gives them.
+// As there, a folder is not a file: opening one is refused. The descriptor
+// never takes 0, 1 or 2, which stand for the standard streams even closed.
+HANDLE OpenFile(ConsoleCore &console, LPCSTR name, DWORD access, DWORD disposition) {
+    int flags = O_CLOEXEC | O_NOCTTY;
+    bool reads = access & GENERIC_READ, writes = access & GENERIC_WRITE;
+    flags |= reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
+    switch (disposition) {
+    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+    case OPEN_ALWAYS: flags |= O_CREAT; break;
+    default: break;
+    }
+    int fd = open(name, flags, 0666);
+    if (fd < 0) return SetLastError(OpenError(name, errno)), INVALID_HANDLE_VALUE;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(fd);
+        return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+    }
+    if (fd <= STDERR_FILENO) {
+        int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        close(fd);
+        if (moved < 0) return SetLastError(ERROR_TOO_MANY_OPEN_FILES), INVALID_HANDLE_VALUE;
+        fd = moved;
+    }
+    return AddHandle(console, FileEntry(fd, access, true));
+}
+
 }  // namespace
 
 STANDIN_API HANDLE GetStdHandle(DWORD which) {
@@ -44,8 +100,7 @@ STANDIN_API BOOL SetStdHandle(DWORD which, HANDLE handle) {
     return TRUE;
 }
 
-// Only the console devices and the null device exist for the stand-in; the
-// system opens no files.
+// The console devices, the null device, and files by their paths.
 STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
                                HANDLE) {
     if (name == nullptr) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
@@ -67,8 +122,8 @@ STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTR
     if (input) return AddHandle(c.console, HandleEntry{HandleKind::Input, access, nullptr});
     if (output) return AddHandle(c.console, HandleEntry{HandleKind::Screen, access, c.console.active});
     if (Named(name, "NUL")) return AddHandle(c.console, HandleEntry{HandleKind::Null, access, nullptr});
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return INVALID_HANDLE_VALUE;
+    if (*name == 0) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
+    return OpenFile(c.console, name, access, disposition);
 }
 
 STANDIN_API BOOL CloseHandle(HANDLE handle) {

@@ -23,6 +23,11 @@ int keyboardFd = -1;
 struct termios saved;
 struct termios raw;
 volatile sig_atomic_t rawWanted = 0;
+// The console has drawn on the terminal or read its keys: from then on the
+// terminal is raw while the process runs. A process that only passes bytes
+// through its standard handles leaves the terminal to its own line
+// discipline, and to the other programs of its pipeline.
+volatile sig_atomic_t held = 0;
 volatile sig_atomic_t rawOn = 0;
 volatile sig_atomic_t finished = 0;  // handed back for good: the process is ending
 std::atomic<bool> resized{false};
@@ -73,7 +78,7 @@ void GiveBack() {
 }
 
 void ApplyRaw() {
-    if (rawWanted && !finished && keyboardFd >= 0 && tcsetattr(keyboardFd, TCSADRAIN, &raw) == 0) rawOn = 1;
+    if (rawWanted && held && !finished && keyboardFd >= 0 && tcsetattr(keyboardFd, TCSADRAIN, &raw) == 0) rawOn = 1;
     if (rawOn && !keyboardModeIn && keyboardOnLength > 0) {
         keyboardModeIn = 1;
         WriteAll(keyboardFd, keyboardOn, static_cast<std::size_t>(keyboardOnLength));
@@ -190,7 +195,6 @@ TerminalFds AttachTerminal(bool signalKeys) {
         raw.c_cc[VMIN] = 0;
         raw.c_cc[VTIME] = 0;
         rawWanted = 1;
-        ApplyRaw();
     }
     return fds;
 }
@@ -210,7 +214,16 @@ void SetSignalKeys(bool on) {
     if (rawOn) ApplyRaw();
 }
 
+void HoldTerminal() {
+    if (held) return;
+    held = 1;
+    ApplyRaw();
+}
+
+bool TerminalHeld() { return held != 0; }
+
 void WriteTerminal(const std::string &bytes) {
+    HoldTerminal();
     if (displayFd >= 0) WriteAll(displayFd, bytes.data(), bytes.size());
 }
 

@@ -16,10 +16,16 @@ struct TerminalFds {
     int keyboard = -1;     // standard input when the terminal, else our own descriptor on it
 };
 
-// Finds the terminal, puts its keyboard side in raw mode without echo (with
-// the interrupt keys on or off), and arranges for the restore at exit and on
-// the signals that end or stop the process. Called once per process.
+// Finds the terminal, readies the raw mode without echo (with the interrupt
+// keys on or off) that its keyboard side is put in once the console draws or
+// reads keys, and arranges for the restore at exit and on the signals that
+// end or stop the process. Called once per process.
 TerminalFds AttachTerminal(bool signalKeys);
+// The console is in use: puts the terminal in raw mode, once; the drawing
+// and the key reading call it. Until then the terminal keeps its own
+// settings, and bytes pass through it as through any file.
+void HoldTerminal();
+bool TerminalHeld();
 
 bool TerminalSize(int fd, int &columns, int &rows);
 // The interrupt, quit and suspend keys: on, or delivered as plain bytes.

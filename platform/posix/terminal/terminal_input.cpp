@@ -124,6 +124,7 @@ void GiveBackUnreadKeys() {
 }  // namespace
 
 void PumpTerminalInput() {
+    HoldTerminal();
     // A program that only waits for keys still has its screen redrawn.
     RedrawIfDisturbed();
     if (busy.exchange(true)) return;
