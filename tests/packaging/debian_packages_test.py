@@ -244,11 +244,10 @@ def clean_root(args):
             return run(["chroot", root, "/bin/sh", "-ec", script], failures, **kwargs)
 
         env = dict(os.environ, DEBIAN_FRONTEND="noninteractive", LC_ALL="C.UTF-8")
-        installed = inside("apt-get install -y -q --no-install-recommends /tmp/debs/*.deb 2>&1 | grep '^Setting up'",
-                           env=env)
+        installed = inside("apt-get install -y -q --no-install-recommends /tmp/debs/*.deb", env=env)
         if installed is None:
             return failures
-        print(installed, end="")
+        print("".join(line + "\n" for line in installed.splitlines() if line.startswith("Setting up")), end="")
         # The example shipped in the package, with nothing but pkg-config's
         # flags: the libraries are found where the system looks.
         built = inside("cc -o /tmp/capitalise /usr/share/doc/libvelmorin-dev/examples/capitalise.c "
