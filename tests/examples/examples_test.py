@@ -312,7 +312,8 @@ def test_vba(args, work, failures):
         text = f.read()
     if not text.isascii():
         failures.append("Velmorin.bas is not plain ASCII")
-    if not text.endswith(b"\r\n") or text.count(b"\n") != text.count(b"\r\n") != text.count(b"\r"):
+    pairs = text.count(b"\r\n")
+    if not text.endswith(b"\r\n") or text.count(b"\n") != pairs or text.count(b"\r") != pairs:
         failures.append("Velmorin.bas has lines that do not end in CR LF, which the VBA editor runs together")
     lines = text.replace(b"\r\n", b"\n").split(b"\n")
     if lines[0] != b'Attribute VB_Name = "Velmorin"':
