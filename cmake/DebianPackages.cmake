@@ -13,14 +13,12 @@ set(VELMORIN_DEBIAN_MAINTAINER "The velmorin developers <velmorin@users.noreply.
     CACHE STRING "The Maintainer of the Debian packages")
 set(debian ${CMAKE_BINARY_DIR}/debian)
 
-# The packages' time is the commit's, as for the Windows archives.
+# The changelog's time is the commit's (Packaging.cmake), as for the Windows
+# archives; string(TIMESTAMP) reads it from SOURCE_DATE_EPOCH.
+set(saved_epoch "$ENV{SOURCE_DATE_EPOCH}")
+set(ENV{SOURCE_DATE_EPOCH} ${VELMORIN_EPOCH})
 string(TIMESTAMP VELMORIN_DEBIAN_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-if(DEFINED VELMORIN_EPOCH)
-  set(saved_epoch "$ENV{SOURCE_DATE_EPOCH}")
-  set(ENV{SOURCE_DATE_EPOCH} ${VELMORIN_EPOCH})
-  string(TIMESTAMP VELMORIN_DEBIAN_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-  set(ENV{SOURCE_DATE_EPOCH} "${saved_epoch}")
-endif()
+set(ENV{SOURCE_DATE_EPOCH} "${saved_epoch}")
 
 # The licence, indented as a copyright file's paragraph wants it.
 file(READ ${CMAKE_SOURCE_DIR}/LICENSE licence)
