@@ -1,20 +1,15 @@
 #!/usr/bin/env python3
 """The Linux build's packages, as a distribution and its users get them.
 
-packages:   makes them with cpack into BUILD/packaging-test/ and checks each
-            Debian package's files, dependencies, shlibs and symbols (against
-            the packaged library's exports), stripped binaries with their debug
-            files in -dbgsym, RUNPATHs only within the package, lintian's
-            verdict, and that the plain archive holds what `cmake --install`
-            installs.
-clean-root: installs those packages with apt-get into a fresh Debian 12 root
-            (scripts/debian-root.sh), builds the shipped C example there with
-            pkg-config, runs it and velmorin-demo, then removes the library
-            under the program and purges everything.
-defaults:   a configure without a preset or build type builds Release, and
-            without the tests it needs no GoogleTest.
-Exits 77 (skipped) where the tools are not installed or the kernel refuses a
-chroot.
+packages:   cpack into BUILD/packaging-test/; each Debian package's files,
+            dependencies and symbols file (against the packaged library's
+            exports), lintian's verdict (stripping, RUNPATH, ldconfig trigger,
+            copyright...), and the plain archive against `cmake --install`.
+clean-root: those packages installed with apt-get into a fresh Debian 12 root
+            (scripts/debian-root.sh); the packaged C example built there with
+            pkg-config and run, velmorin-demo run with and without its
+            library, everything purged. Skipped (77) where chroot is refused.
+defaults:   a configure without a build type builds Release, without GoogleTest.
 
 usage: debian_packages_test.py packages|clean-root|defaults --build BUILD --source SOURCE [--cmake CMAKE]
 """
@@ -30,14 +25,11 @@ import tempfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from script_checks import report  # noqa: E402
 
-SKIP = 77
 VERSION = "1.0.0"
-EXAMPLES = {"capitalise.c": "c/capitalise.c", "capitalise.cpp": "cpp/capitalise.cpp",
-            "Capitalise.cs": "csharp/Capitalise.cs", "Capitalise.exe.config": "csharp/Capitalise.exe.config",
-            "capitalise.pas": "pascal/capitalise.pas", "capitalise.py": "python/capitalise.py",
-            "Velmorin.bas": "vba/Velmorin.bas"}
-DOCS = {"copyright", "changelog.gz"}
-# package -> (its files besides /usr/share/doc/PACKAGE/{copyright,changelog.gz}, the packages it depends on)
+EXAMPLES = ["capitalise.c", "capitalise.cpp", "Capitalise.cs", "Capitalise.exe.config", "capitalise.pas",
+            "capitalise.py", "Velmorin.bas"]
+DEV_DOC = "usr/share/doc/libvelmorin-dev/"
+# package -> (its files besides its copyright and changelog, the packages it depends on)
 PACKAGES = {
     "libvelmorin1": ({"usr/lib/libvelmorin.so.1", f"usr/lib/libvelmorin.so.{VERSION}"}, {"libwinstandin1"}),
     "libwinstandin1": ({"usr/lib/libwinstandin.so.1", f"usr/lib/libwinstandin.so.{VERSION}"}, set()),
@@ -45,14 +37,13 @@ PACKAGES = {
                          "usr/lib/pkgconfig/velmorin.pc", "usr/lib/cmake/velmorin/velmorinConfig.cmake",
                          "usr/lib/cmake/velmorin/velmorinConfigVersion.cmake",
                          "usr/share/lintian/overrides/libvelmorin-dev"} |
-                        {f"usr/share/doc/libvelmorin-dev/{name}" for name in ("CALLING.txt", "README.md", "CHANGELOG.md")} |
-                        {f"usr/share/doc/libvelmorin-dev/examples/{name}" for name in EXAMPLES},
-                        {"libvelmorin1", "libwinstandin1"}),
+                        {DEV_DOC + name for name in ("CALLING.txt", "README.md", "CHANGELOG.md")} |
+                        {DEV_DOC + "examples/" + name for name in EXAMPLES}, {"libvelmorin1", "libwinstandin1"}),
     "velmorin-tools": ({"usr/bin/velmorin-demo", "usr/share/man/man1/velmorin-demo.1.gz"},
                        {"libvelmorin1", "libwinstandin1"}),
 }
-LIBRARIES = {"libvelmorin1": "libvelmorin.so.1", "libwinstandin1": "libwinstandin.so.1"}
-SENTENCES = ["dit is een zin.", "al  twee spaties"]
+SONAMES = {"libvelmorin1": "libvelmorin.so.1", "libwinstandin1": "libwinstandin.so.1"}
+SENTENCES = "'dit is een zin.' 'al  twee spaties'"
 EXPECTED = "Dit Is Een Zin.\nAl  Twee Spaties\n"
 
 
@@ -60,11 +51,10 @@ class Skip(Exception):
     pass
 
 
-def run(command, failures, timeout=300, **kwargs):
+def run(command, failures, timeout=300):
     """The command's output (standard error with it), or None when it fails."""
     try:
-        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                              timeout=timeout, **kwargs)
+        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=timeout)
     except subprocess.TimeoutExpired:
         failures.append(f"{' '.join(command)} still running after {timeout} s")
         return None
@@ -74,207 +64,125 @@ def run(command, failures, timeout=300, **kwargs):
     return done.stdout
 
 
-def need(*tools):
-    missing = [tool for tool in tools if shutil.which(tool) is None]
-    if missing:
-        raise Skip(f"{', '.join(missing)} not installed (scripts/setup.sh installs them)")
+def files_under(root):
+    return {os.path.relpath(os.path.join(d, n), root) for d, _, names in os.walk(root) for n in names}
 
 
-def package_dir(build):
-    return os.path.join(build, "packaging-test")
-
-
-def deb_of(folder, package):
-    return os.path.join(folder, f"{package}_{VERSION}_{arch()}.deb")
-
-
-def arch():
-    return subprocess.run(["dpkg", "--print-architecture"], stdout=subprocess.PIPE, text=True).stdout.strip()
-
-
-def elf_files(root):
-    for folder, _, names in os.walk(root):
-        for name in names:
-            path = os.path.join(folder, name)
-            if not os.path.islink(path):
-                with open(path, "rb") as f:
-                    if f.read(4) == b"\x7fELF":
-                        yield path
-
-
-def check_binaries(package, root, dbgsym_root, failures):
-    """Stripped, each with its debug file under its build id in -dbgsym, and
-    searching for libraries only within the package."""
-    for path in elf_files(root):
-        name = os.path.relpath(path, root)
-        sections = run(["readelf", "-S", "-W", path], failures) or ""
-        if ".symtab" in sections or ".debug_info" in sections:
-            failures.append(f"{package}: {name} is not stripped")
-        notes = run(["readelf", "-n", path], failures) or ""
-        found = re.search(r"Build ID: ([0-9a-f]{2})([0-9a-f]+)", notes)
-        if not found or not os.path.isfile(os.path.join(dbgsym_root, "usr/lib/debug/.build-id",
-                                                        found[1], found[2] + ".debug")):
-            failures.append(f"{package}-dbgsym has no debug file for {name}")
-        dynamic = run(["readelf", "-d", "-W", path], failures) or ""
-        for search in re.findall(r"\((?:RPATH|RUNPATH)\)\s+Library r(?:un)?path: \[(.*)\]", dynamic):
-            outside = [entry for entry in search.split(":") if not entry.startswith("$ORIGIN")]
-            if outside:
-                failures.append(f"{package}: {name} searches {outside} for libraries")
+def debs(build):
+    arch = subprocess.run(["dpkg", "--print-architecture"], stdout=subprocess.PIPE, text=True).stdout.strip()
+    return {p: os.path.join(build, "packaging-test", f"{p}_{VERSION}_{arch}.deb") for p in PACKAGES}
 
 
 def check_symbols(package, root, control, failures):
     """The symbols file names exactly what the packaged library exports."""
-    soname = LIBRARIES[package]
     with open(os.path.join(control, "symbols")) as f:
         lines = f.read().splitlines()
-    if not lines or lines[0] != f"{soname} {package} #MINVER#":
-        failures.append(f"{package}: symbols file starts {lines[:1]}")
+    if lines[0] != f"{SONAMES[package]} {package} #MINVER#":
+        failures.append(f"{package}: symbols file starts {lines[0]!r}")
     listed = {m[1] for m in (re.match(r"^ (\S+)@Base \S+$", line) for line in lines) if m}
-    exported = run(["nm", "-D", "--defined-only", os.path.join(root, "usr/lib", soname)], failures) or ""
+    exported = run(["nm", "-D", "--defined-only", os.path.join(root, "usr/lib", SONAMES[package])], failures) or ""
     names = {parts[2] for parts in (line.split() for line in exported.splitlines()) if len(parts) == 3}
     if listed != names:
-        failures.append(f"{package}: symbols file lists {sorted(listed - names)} besides the exports, "
-                        f"misses {sorted(names - listed)}")
-    with open(os.path.join(control, "shlibs")) as f:
-        shlibs = f.read().split()
-    if shlibs[:3] != [soname.split(".so.")[0], soname.split(".so.")[1], package]:
-        failures.append(f"{package}: shlibs says {shlibs}")
+        failures.append(f"{package}: symbols file lists {sorted(listed - names)} besides, misses {sorted(names - listed)}")
 
 
 def packages(args):
-    need("cpack", "dpkg-deb", "lintian", "readelf", "nm")
+    for tool in ("dpkg-deb", "lintian", "nm"):
+        if shutil.which(tool) is None:
+            raise Skip(f"{tool} not installed (scripts/setup.sh installs it)")
     failures = []
-    out = package_dir(args.build)
+    out = os.path.join(args.build, "packaging-test")
     shutil.rmtree(out, ignore_errors=True)
-    cpack = os.path.join(os.path.dirname(args.cmake), "cpack") if os.path.dirname(args.cmake) else "cpack"
+    cpack = os.path.join(os.path.dirname(args.cmake), "cpack")
     if run([cpack, "--config", os.path.join(args.build, "CPackConfig.cmake"), "-B", out], failures) is None:
         return failures
     work = tempfile.mkdtemp(prefix="velmorin-deb-")
     try:
-        for package, (files, depends) in PACKAGES.items():
-            deb = deb_of(out, package)
-            root, control, dbgsym = (os.path.join(work, package, part) for part in ("root", "control", "dbgsym"))
-            os.makedirs(os.path.join(work, package))
-            if run(["dpkg-deb", "-x", deb, root], failures) is None or \
-               run(["dpkg-deb", "-e", deb, control], failures) is None:
+        for package, deb in debs(args.build).items():
+            files, depends = PACKAGES[package]
+            root, control = os.path.join(work, package), os.path.join(work, package + ".control")
+            if run(["dpkg-deb", "-x", deb, root], failures) is None or run(["dpkg-deb", "-e", deb, control], failures) is None:
                 continue
-            listing = run(["dpkg-deb", "-c", deb], failures) or ""
-            print(f"{os.path.basename(deb)}:\n{listing}")
-            found = set()
-            for folder, _, names in os.walk(root):
-                found |= {os.path.relpath(os.path.join(folder, n), root) for n in names}
-            want = files | {f"usr/share/doc/{package}/{name}" for name in DOCS}
+            print(f"{os.path.basename(deb)}:\n{run(['dpkg-deb', '-c', deb], failures)}")
+            want = files | {f"usr/share/doc/{package}/{name}" for name in ("copyright", "changelog.gz")}
+            found = files_under(root)
             if found != want:
                 failures.append(f"{package} holds {sorted(found - want)} besides, {sorted(want - found)} missing")
-            fields = run(["dpkg-deb", "-f", deb, "Depends"], failures) or ""
-            named = {re.split(r"[ (]", d.strip())[0] for d in fields.split(",")}
-            if depends - named:
-                failures.append(f"{package} does not depend on {sorted(depends - named)}: {fields.strip()}")
-            dbgsym_deb = os.path.join(out, f"{package}-dbgsym_{VERSION}_{arch()}.ddeb")
-            if os.path.exists(dbgsym_deb):
-                run(["dpkg-deb", "-x", dbgsym_deb, dbgsym], failures)
-            check_binaries(package, root, dbgsym, failures)
-            scripts = set(os.listdir(control)) & {"postinst", "postrm", "preinst", "prerm"}
-            if package in LIBRARIES:
+            field = run(["dpkg-deb", "-f", deb, "Depends"], failures) or ""
+            missing = depends - {re.split(r"[ (]", d.strip())[0] for d in field.split(",")}
+            if missing:
+                failures.append(f"{package} does not depend on {sorted(missing)}: {field.strip()}")
+            if package in SONAMES:
                 check_symbols(package, root, control, failures)
-                triggers = os.path.join(control, "triggers")
-                if not os.path.isfile(triggers) or "activate-noawait ldconfig" not in open(triggers).read():
-                    failures.append(f"{package} does not trigger ldconfig")
-            if scripts:
-                failures.append(f"{package} has maintainer scripts {sorted(scripts)}")
-            if package == "libvelmorin-dev":
-                for name, source in EXAMPLES.items():
-                    shipped = os.path.join(root, "usr/share/doc/libvelmorin-dev/examples", name)
-                    if not os.path.isfile(shipped):
-                        continue  # already reported as missing
-                    with open(shipped, "rb") as a, open(os.path.join(args.source, "examples", source), "rb") as b:
-                        if a.read() != b.read():
-                            failures.append(f"the packaged {name} is not examples/{source}")
 
-        debs = sorted(glob.glob(os.path.join(out, "*.deb")))
-        verdict = subprocess.run(["lintian", "--pedantic", "--show-overrides"] + debs, stdout=subprocess.PIPE,
-                                 stderr=subprocess.STDOUT, text=True)
+        verdict = subprocess.run(["lintian", "--pedantic", "--show-overrides"] + sorted(glob.glob(out + "/*.deb")),
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         print(f"lintian --pedantic --show-overrides (exit {verdict.returncode}):\n{verdict.stdout}")
         complaints = [line for line in verdict.stdout.splitlines() if re.match(r"^[EW]: ", line)]
         if complaints or verdict.returncode != 0:
             failures.append("lintian: " + "\n".join(complaints or [verdict.stdout]))
 
-        # The plain archive is the plain installation.
         name = f"velmorin-{VERSION}-linux-{os.uname().machine}"
-        archive = os.path.join(out, name + ".tar.gz")
         prefix = os.path.join(work, "prefix")
         run([args.cmake, "--install", args.build, "--prefix", prefix], failures)
-        installed = {os.path.relpath(os.path.join(d, n), prefix) for d, _, ns in os.walk(prefix) for n in ns}
-        members = run(["tar", "-tzf", archive], failures) or ""
+        members = run(["tar", "-tzf", os.path.join(out, name + ".tar.gz")], failures) or ""
         archived = {m[len(name) + 1:] for m in members.splitlines() if not m.endswith("/")}
-        if archived != installed:
-            failures.append(f"{name}.tar.gz holds {sorted(archived - installed)} besides the installation, "
-                            f"misses {sorted(installed - archived)}")
+        if archived != files_under(prefix):
+            failures.append(f"{name}.tar.gz holds {sorted(archived - files_under(prefix))} besides the "
+                            f"installation, misses {sorted(files_under(prefix) - archived)}")
     finally:
         shutil.rmtree(work, ignore_errors=True)
     return failures
 
 
 def clean_root(args):
-    need("dpkg-deb", "tar", "chroot")
     # Unpacking a root and entering it need root: the test's own rights, or
     # sudo's where it asks for no password.
-    sudo = []
-    if os.geteuid() != 0:
-        if shutil.which("sudo") is None or subprocess.run(["sudo", "-n", "true"], capture_output=True).returncode:
-            raise Skip("installing into a clean root needs chroot, which needs root (or sudo without a password)")
-        sudo = ["sudo", "-n"]
-    probe = subprocess.run(sudo + ["chroot", "/", "true"], stderr=subprocess.PIPE, text=True)
+    sudo = [] if os.geteuid() == 0 else ["sudo", "-n"]
+    if sudo and shutil.which("sudo") is None:
+        raise Skip("a clean root needs chroot, which needs root or sudo")
+    probe = subprocess.run(sudo + ["chroot", "/", "true"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     if probe.returncode != 0:
-        raise Skip(f"the kernel refuses chroot here: {probe.stderr.strip()}")
-    cached = os.environ.get("VELMORIN_DEBIAN_ROOT", os.path.expanduser("~/.cache/velmorin/debian12-root.tar"))
-    if not os.path.isfile(cached):
-        need("mmdebstrap")
+        raise Skip(f"a clean root needs chroot, refused here (as root or through sudo without a password): "
+                   f"{probe.stdout.strip()}")
     failures = []
+    cached = os.environ.get("VELMORIN_DEBIAN_ROOT", os.path.expanduser("~/.cache/velmorin/debian12-root.tar"))
     made = run(sudo + ["env", f"VELMORIN_DEBIAN_ROOT={cached}", "bash",
                        os.path.join(args.source, "scripts", "debian-root.sh")], failures, timeout=900)
     if made is None:
         return failures
-    tarball = made.strip().splitlines()[-1]
-    debs = [deb_of(package_dir(args.build), package) for package in PACKAGES]
-    missing = [d for d in debs if not os.path.isfile(d)]
-    if missing:
-        return [f"no packages to install, run the packages test first: {missing}"]
     root = tempfile.mkdtemp(prefix="velmorin-root-")
+
+    def inside(script):
+        return run(sudo + ["chroot", root, "/bin/sh", "-ec",
+                           "export DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8\n" + script], failures)
+
     try:
-        if run(sudo + ["tar", "-xf", tarball, "-C", root], failures) is None or \
-           run(sudo + ["cp"] + debs + [os.path.join(root, "tmp")], failures) is None:
+        if run(sudo + ["tar", "-xf", made.split()[-1], "-C", root], failures) is None or \
+           run(sudo + ["cp"] + list(debs(args.build).values()) + [root + "/tmp"], failures) is None:
             return failures
-
-        def inside(script, **kwargs):
-            script = "export DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8\n" + script
-            return run(sudo + ["chroot", root, "/bin/sh", "-ec", script], failures, **kwargs)
-
         installed = inside("apt-get install -y -q --no-install-recommends /tmp/*.deb")
         if installed is None:
             return failures
         print("".join(line + "\n" for line in installed.splitlines() if line.startswith("Setting up")), end="")
-        # The example shipped in the package, with nothing but pkg-config's
-        # flags: the libraries are found where the system looks.
-        built = inside("cc -o /tmp/capitalise /usr/share/doc/libvelmorin-dev/examples/capitalise.c "
-                       "$(pkg-config --cflags --libs velmorin) && /tmp/capitalise " +
-                       " ".join(f"'{s}'" for s in SENTENCES))
+        # The packaged example, with nothing but pkg-config's flags: the
+        # libraries are found where the system looks.
+        built = inside(f"cc -o /tmp/capitalise /{DEV_DOC}examples/capitalise.c $(pkg-config --cflags --libs velmorin)"
+                       f" && /tmp/capitalise {SENTENCES}")
+        print(f"the packaged example, built with pkg-config's flags, printed {built!r}")
         if built is not None and built != EXPECTED:
             failures.append(f"the example printed {built!r}, want {EXPECTED!r}")
-        print(f"the packaged example, built with pkg-config's flags, printed {built!r}")
-        # Without a terminal the program has no console: it starts, binding
-        # every import of its libraries, and ends at once.
+        # Without a terminal the program has no console: it binds every
+        # import of its libraries and ends at once; without its library it
+        # must not start.
         inside("setsid velmorin-demo </dev/null >/dev/null 2>&1")
-        # Without its library it must not start.
-        gone = subprocess.run(sudo + ["chroot", root, "/bin/sh", "-c",
-                               "dpkg --remove --force-depends libvelmorin1 >/dev/null 2>&1 && "
-                               "setsid velmorin-demo </dev/null"],
-                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=120)
-        if gone.returncode == 0 or "libvelmorin.so.1" not in gone.stdout:
-            failures.append(f"velmorin-demo without libvelmorin1 exited {gone.returncode}: {gone.stdout!r}")
-        left = inside("apt-get purge -y -q velmorin-tools libvelmorin-dev libwinstandin1 >/dev/null 2>&1; "
-                      "ls /usr/lib/libvelmorin* /usr/lib/libwinstandin* /usr/bin/velmorin-demo "
-                      "/usr/share/doc/libvelmorin-dev 2>/dev/null || true")
+        gone = inside("dpkg --remove --force-depends libvelmorin1 >/dev/null 2>&1\n"
+                      "setsid velmorin-demo </dev/null 2>&1 && echo started || echo refused")
+        if gone is None or "libvelmorin.so.1" not in gone or not gone.endswith("refused\n"):
+            failures.append(f"velmorin-demo without libvelmorin1: {gone!r}")
+        left = inside("apt-get purge -y -q velmorin-tools libvelmorin-dev libwinstandin1 >/dev/null 2>&1\n"
+                      f"ls -d /usr/lib/lib*velmorin* /usr/lib/libwinstandin* /usr/bin/velmorin-demo /{DEV_DOC} "
+                      "2>/dev/null || true")
         if left:
             failures.append(f"purging the packages left {left.split()}")
     finally:
@@ -286,14 +194,13 @@ def defaults(args):
     failures = []
     work = tempfile.mkdtemp(prefix="velmorin-defaults-")
     try:
-        if run([args.cmake, "-S", args.source, "-B", work, "-G", "Ninja", "-DBUILD_TESTING=OFF"], failures) is None:
-            return failures
-        with open(os.path.join(work, "CMakeCache.txt")) as f:
-            cache = f.read()
-        if not re.search(r"^CMAKE_BUILD_TYPE:STRING=Release$", cache, re.M):
-            failures.append("a configure without a build type does not build Release")
-        if re.search(r"^GTest_DIR|^GTEST_", cache, re.M):
-            failures.append("a configure without the tests looks for GoogleTest")
+        if run([args.cmake, "-S", args.source, "-B", work, "-G", "Ninja", "-DBUILD_TESTING=OFF"], failures) is not None:
+            with open(os.path.join(work, "CMakeCache.txt")) as f:
+                cache = f.read()
+            if not re.search(r"^CMAKE_BUILD_TYPE:STRING=Release$", cache, re.M):
+                failures.append("a configure without a build type does not build Release")
+            if re.search(r"^GTest_DIR|^GTEST_", cache, re.M):
+                failures.append("a configure without the tests looks for GoogleTest")
     finally:
         shutil.rmtree(work, ignore_errors=True)
     return failures
@@ -310,10 +217,8 @@ def main():
         failures = {"packages": packages, "clean-root": clean_root, "defaults": defaults}[args.mode](args)
     except Skip as reason:
         print(f"skipped: {reason}")
-        return SKIP
-    return report(failures, {"packages": "the Debian packages and the plain archive are complete and lintian-clean",
-                             "clean-root": "installed, used and purged in a clean Debian root",
-                             "defaults": "a plain configure builds Release, without GoogleTest"}[args.mode])
+        return 77
+    return report(failures, f"{args.mode}: as a distribution and its users want it")
 
 
 if __name__ == "__main__":
