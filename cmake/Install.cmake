@@ -1,15 +1,38 @@
 # What `cmake --install` puts where: the header, the library (on Windows with
 # its import libraries and def file), the program, the licence and the texts
-# for callers, and the CMake package and pkg-config file through which other
-# projects find the library.
+# for callers, the examples, and the CMake package and pkg-config file through
+# which other projects find the library.
+#
+# On Linux each file belongs to one component, and each component to one
+# Debian package (cmake/DebianPackages.cmake):
+#   library  libvelmorin.so.1                                 libvelmorin1
+#   standin  libwinstandin.so.1                               libwinstandin1
+#   dev      header, development links, pkg-config, CMake     libvelmorin-dev
+#   tools    every program, each under a name of its own      velmorin-tools
+#   doc      the texts and examples of a plain installation  (the packages have their own)
 include(CMakePackageConfigHelpers)
 
 set(VELMORIN_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/velmorin)
 
-install(FILES ${CMAKE_SOURCE_DIR}/include/velmorin.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(TARGETS demo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The examples every installation carries, each the file the tests build and run.
+set(VELMORIN_EXAMPLES
+    ${CMAKE_SOURCE_DIR}/examples/c/capitalise.c
+    ${CMAKE_SOURCE_DIR}/examples/cpp/capitalise.cpp
+    ${CMAKE_SOURCE_DIR}/examples/csharp/Capitalise.cs
+    ${CMAKE_SOURCE_DIR}/examples/csharp/Capitalise.exe.config
+    ${CMAKE_SOURCE_DIR}/examples/pascal/capitalise.pas
+    ${CMAKE_SOURCE_DIR}/examples/python/capitalise.py
+    ${CMAKE_SOURCE_DIR}/examples/vba/Velmorin.bas)
+
+install(FILES ${CMAKE_SOURCE_DIR}/include/velmorin.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
+if(WIN32)
+  install(TARGETS demo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+else()
+  # In a system's bin/ a program's name must say whose it is.
+  install(PROGRAMS $<TARGET_FILE:demo> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME velmorin-demo COMPONENT tools)
+endif()
 # The filter goes with the demo: the programs a person runs.
-install(TARGETS velmorin_filter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS velmorin_filter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 
 if(WIN32)
   # The DLL lies beside the program, where the Windows loader looks. The
@@ -22,8 +45,7 @@ if(WIN32)
   install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/CHANGELOG.md
           DESTINATION .)
   install(FILES ${CMAKE_SOURCE_DIR}/doc/README-archive.txt DESTINATION . RENAME README.txt)
-  install(FILES ${CMAKE_SOURCE_DIR}/examples/c/capitalise.c ${CMAKE_SOURCE_DIR}/examples/cpp/capitalise.cpp
-          DESTINATION examples)
+  install(FILES ${VELMORIN_EXAMPLES} DESTINATION examples)
   set(VELMORIN_INSTALLED_LIBRARY ${CMAKE_INSTALL_BINDIR}/VELMORIN.DLL)
   set(VELMORIN_INSTALLED_GNU_IMPLIB ${CMAKE_INSTALL_LIBDIR}/libvelmorin.dll.a)
   set(VELMORIN_INSTALLED_MS_IMPLIB ${CMAKE_INSTALL_LIBDIR}/velmorin.lib)
@@ -31,10 +53,12 @@ if(WIN32)
 else()
   # The stand-in goes with the library: it is the string allocator callers
   # use, and the library cannot load without it.
-  install(TARGETS velmorin winstandin LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES ${CMAKE_SOURCE_DIR}/doc/CALLING.txt ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/CHANGELOG.md
-                ${CMAKE_SOURCE_DIR}/README.md
-          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(TARGETS velmorin LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT library NAMELINK_COMPONENT dev)
+  install(TARGETS winstandin LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT standin NAMELINK_COMPONENT dev)
+  set(VELMORIN_DOCS ${CMAKE_SOURCE_DIR}/doc/CALLING.txt ${CMAKE_SOURCE_DIR}/README.md)
+  install(FILES ${VELMORIN_DOCS} ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/CHANGELOG.md
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT doc)
+  install(FILES ${VELMORIN_EXAMPLES} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT doc)
   set(VELMORIN_INSTALLED_LIBRARY
       ${CMAKE_INSTALL_LIBDIR}/libvelmorin.so.${PROJECT_VERSION})
   set(VELMORIN_INSTALLED_STANDIN
@@ -46,8 +70,7 @@ else()
   file(RELATIVE_PATH pc_to_prefix /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
   string(REGEX REPLACE "/$" "" VELMORIN_PC_TO_PREFIX "${pc_to_prefix}")
   configure_file(${CMAKE_SOURCE_DIR}/cmake/velmorin.pc.in ${CMAKE_BINARY_DIR}/velmorin.pc @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/velmorin.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-  install(FILES ${CMAKE_SOURCE_DIR}/doc/velmorin.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${CMAKE_BINARY_DIR}/velmorin.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 endif()
 
 configure_package_config_file(
@@ -58,7 +81,7 @@ configure_package_config_file(
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/velmorinConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/velmorinConfig.cmake ${CMAKE_BINARY_DIR}/velmorinConfigVersion.cmake
-        DESTINATION ${VELMORIN_PACKAGE_DIR})
+        DESTINATION ${VELMORIN_PACKAGE_DIR} COMPONENT dev)
 
 # The Python package's wheel around this build's installed library, into
 # out/: `cmake --build --preset P --target wheel`. Debian's own Python has the

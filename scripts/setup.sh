@@ -3,6 +3,7 @@
 # and nothing more. Every preset: compilers, CMake, test and benchmark
 # libraries, clang with libFuzzer, Valgrind, tmux, and the tools that build and
 # run the callers' examples (Mono, Free Pascal, Python's wheel tools). The
+# linux preset also: the Debian packaging tools, lintian and mmdebstrap. The
 # Windows presets also: MinGW-w64 for both targets (headers, import libraries,
 # GCC's C++ library for the tests), clang 19 and LLD 19 that build them, LLVM's dlltool and linker
 # for the import library Microsoft's linker reads, Wine for both word sizes
@@ -16,10 +17,12 @@ SUDO=""
 presets=("$@")
 [ "${#presets[@]}" -gt 0 ] || presets=(linux win64)
 windows=0
+packages=0
 for p in "${presets[@]}"; do
     case "$p" in
         win32|win64) windows=1;;
-        linux|linux-asan|linux-tsan|fuzz|bench) ;;
+        linux|package) packages=1;;
+        linux-asan|linux-tsan|fuzz|bench) ;;
         *) echo "setup: unknown preset $p" >&2; exit 2;;
     esac
 done
@@ -29,6 +32,11 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep "install ok instal
 
 want=(cmake ninja-build g++ python3 tmux valgrind googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
       pkg-config mono-mcs mono-runtime fp-compiler python3-build python3-setuptools python3-wheel python3-venv)
+if [ "$packages" = 1 ]; then
+    # cpack's Debian packages (dpkg-shlibdeps, file), their check, and the
+    # clean Debian root they are installed into.
+    want+=(dpkg-dev file lintian mmdebstrap)
+fi
 if [ "$windows" = 1 ]; then
     want+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
            wine wine64 wine32:i386 qemu-user-static llvm lld unzip clang-19 lld-19 llvm-19)

@@ -4,7 +4,7 @@ texts tell a caller to: against a fresh installation of the build, with the
 documented compile line, and checks what it prints. Exits 77 (skipped) only
 when the language's tools are not installed (scripts/setup.sh installs them).
 
-usage: examples_test.py c|cpp|python|wheel|csharp|pascal|quickstart
+usage: examples_test.py c|cpp|python|wheel|csharp|pascal|vba|quickstart
          --build BUILD --source SOURCE --target linux|win64|win32
          [--cmake CMAKE] [--cc CC] [--cxx CXX] [--no-run | --no-run-under-qemu]
 """
@@ -382,6 +382,29 @@ def test_pascal(args, work, failures):
                 cases, failures)
 
 
+def test_vba(args, work, failures):
+    """Checked as text only (running it needs Office): the module as the VBA
+    editor's File > Import File takes it, as installed."""
+    prefix = install(args, work, failures)
+    folder = "examples" if args.target != "linux" else os.path.join("share", "doc", "velmorin", "examples")
+    with open(os.path.join(prefix, folder, "Velmorin.bas"), "rb") as f:
+        text = f.read()
+    if not text.isascii():
+        failures.append("Velmorin.bas is not plain ASCII")
+    pairs = text.count(b"\r\n")
+    if not text.endswith(b"\r\n") or text.count(b"\n") != pairs or text.count(b"\r") != pairs:
+        failures.append("Velmorin.bas has lines that do not end in CR LF, which the VBA editor runs together")
+    lines = text.replace(b"\r\n", b"\n").split(b"\n")
+    if lines[0] != b'Attribute VB_Name = "Velmorin"':
+        failures.append(f"Velmorin.bas starts {lines[0]!r}, not its module name")
+    if max(len(line) for line in lines) > 1023:
+        failures.append("Velmorin.bas has a line longer than VBA's 1023 characters")
+    opened = sum(1 for line in lines if re.match(rb"\s*#If\b", line))
+    closed = sum(1 for line in lines if re.match(rb"\s*#End If\b", line))
+    if opened != closed or opened == 0:
+        failures.append(f"Velmorin.bas has {opened} #If and {closed} #End If")
+
+
 def test_quickstart(args, work, failures):
     """The README's quick start, word for word, with a home of its own."""
     script = os.path.join(args.source, "examples", "quickstart", f"{'linux' if args.target == 'linux' else 'windows'}.sh")
@@ -403,7 +426,7 @@ def test_quickstart(args, work, failures):
 
 
 TESTS = {"c": test_c, "cpp": test_cpp, "python": test_python, "wheel": test_wheel, "csharp": test_csharp,
-         "pascal": test_pascal, "quickstart": test_quickstart}
+         "pascal": test_pascal, "vba": test_vba, "quickstart": test_quickstart}
 
 
 def main():

@@ -19,7 +19,9 @@ from script_checks import report  # noqa: E402
 SHIPPED = {"CALLING.txt", "bin/VELMORIN.DLL", "bin/demo.exe", "bin/velmorin.exe", "include/velmorin.h", "lib/libvelmorin.dll.a",
            "lib/velmorin.lib", "lib/VELMORIN.def", "lib/cmake/velmorin/velmorinConfig.cmake",
            "lib/cmake/velmorin/velmorinConfigVersion.cmake",
-           "LICENSE", "CHANGELOG.md", "README.txt", "examples/capitalise.c", "examples/capitalise.cpp"}
+           "LICENSE", "CHANGELOG.md", "README.txt", "examples/capitalise.c", "examples/capitalise.cpp",
+           "examples/Capitalise.cs", "examples/Capitalise.exe.config", "examples/capitalise.pas",
+           "examples/capitalise.py", "examples/Velmorin.bas"}
 # Archive member -> the build's own file, which it must equal.
 FROM_BUILD = {"bin/VELMORIN.DLL": "out/VELMORIN.DLL", "bin/demo.exe": "out/demo.exe",
               "bin/velmorin.exe": "out/velmorin.exe",

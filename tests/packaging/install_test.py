@@ -20,12 +20,20 @@ VERSION = "1.0.0"
 SENTENCES = ["dit is een zin.", "al  twee spaties", "1e plaats, 2e plaats"]
 EXPECTED = "Dit Is Een Zin.\nAl  Twee Spaties\n1e Plaats, 2e Plaats\n"
 
+# Every example, in each installation, as the tests use it.
+EXAMPLES = {"capitalise.c": "c/capitalise.c", "capitalise.cpp": "cpp/capitalise.cpp",
+            "Capitalise.cs": "csharp/Capitalise.cs", "Capitalise.exe.config": "csharp/Capitalise.exe.config",
+            "capitalise.pas": "pascal/capitalise.pas", "capitalise.py": "python/capitalise.py",
+            "Velmorin.bas": "vba/Velmorin.bas"}
+EXAMPLES_DIR = {"windows": "examples", "linux": "share/doc/velmorin/examples"}
 INSTALLED = {
     "windows": {"bin/VELMORIN.DLL", "bin/demo.exe", "bin/velmorin.exe", "include/velmorin.h", "lib/libvelmorin.dll.a",
                 "lib/velmorin.lib", "lib/VELMORIN.def", "lib/cmake/velmorin/velmorinConfig.cmake",
                 "lib/cmake/velmorin/velmorinConfigVersion.cmake", "CALLING.txt",
-                "LICENSE", "CHANGELOG.md", "README.txt", "examples/capitalise.c", "examples/capitalise.cpp"},
-    "linux": {"bin/demo", "bin/velmorin", "share/man/man1/velmorin.1", "include/velmorin.h", "lib/libvelmorin.so", "lib/libvelmorin.so.1",
+                "LICENSE", "CHANGELOG.md", "README.txt"},
+    "linux": {"bin/velmorin-demo", "share/man/man1/velmorin-demo.1.gz", "bin/velmorin",
+              "share/man/man1/velmorin.1.gz", "include/velmorin.h",
+              "lib/libvelmorin.so", "lib/libvelmorin.so.1",
               f"lib/libvelmorin.so.{VERSION}", "lib/libwinstandin.so", "lib/libwinstandin.so.1",
               f"lib/libwinstandin.so.{VERSION}", "lib/pkgconfig/velmorin.pc",
               "lib/cmake/velmorin/velmorinConfig.cmake", "lib/cmake/velmorin/velmorinConfigVersion.cmake",
@@ -64,6 +72,11 @@ def installed_files(prefix):
         for name in files:
             found.add(os.path.relpath(os.path.join(folder, name), prefix).replace(os.sep, "/"))
     return found
+
+
+def same_bytes(a, b):
+    with open(a, "rb") as first, open(b, "rb") as second:
+        return first.read() == second.read()
 
 
 def check_output(what, output, failures):
@@ -126,10 +139,15 @@ def main():
         prefix = os.path.join(work, "prefix")
         run([args.cmake, "--install", args.build, "--prefix", prefix], failures)
         found = installed_files(prefix)
-        want = INSTALLED["windows" if windows else "linux"]
+        system = "windows" if windows else "linux"
+        want = INSTALLED[system] | {f"{EXAMPLES_DIR[system]}/{name}" for name in EXAMPLES}
         if found != want:
             failures.append(f"installed {sorted(found - want)} besides, {sorted(want - found)} missing")
         check_header_version(prefix, failures)
+        for name, source in EXAMPLES.items():
+            installed = os.path.join(prefix, EXAMPLES_DIR[system], name)
+            if os.path.isfile(installed) and not same_bytes(installed, os.path.join(args.source, "examples", source)):
+                failures.append(f"the installed {name} is not examples/{source}")
         if not windows:
             check_linux_libraries(prefix, failures)
 
