@@ -155,7 +155,9 @@ UINT ReadOptions(const char *tail, bool &done) {
     }
 }
 
-UINT Run() {
+// Kept out of the entry point, which must not read the stack guard before
+// it is seeded: inlined there, Run's protected frame would.
+__attribute__((noinline)) UINT Run() {
     const char *tail = SkipProgramName(GetCommandLineA());
     bool done = false;
     UINT status = ReadOptions(tail, done);

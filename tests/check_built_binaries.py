@@ -48,7 +48,8 @@ def pdb_symbols(pdbutil, pdb, image):
     """From the PDB: {address: name} of every compiled function, and
     {name: address} of every public symbol."""
     functions = {}
-    pattern = r"S_[GL]PROC32 \[size = \d+\] `([^`]+)`\s+parent = \d+, end = \d+, addr = (\d+):(\d+)"
+    # A name may hold backquotes itself: `anonymous namespace'::Run.
+    pattern = r"S_[GL]PROC32 \[size = \d+\] `(.+?)`\s+parent = \d+, end = \d+, addr = (\d+):(\d+)"
     for m in re.finditer(pattern, run(pdbutil, "dump", "--symbols", pdb)):
         functions[image.sections[int(m.group(2)) - 1].rva + int(m.group(3))] = m.group(1)
     publics = {}

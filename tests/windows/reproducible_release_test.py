@@ -69,7 +69,10 @@ def main():
             members = contents[archive] = listing(paths[0])
             with open(paths[0], "rb") as a, open(paths[1], "rb") as b:
                 if a.read() != b.read():
-                    failures.append(f"{archive} differs between {folders[0]} and {folders[1]}")
+                    with zipfile.ZipFile(paths[1]) as z:
+                        other = {m.filename: z.read(m) for m in z.infolist() if not m.is_dir()}
+                    changed = sorted(n for n in members.keys() | other.keys() if members.get(n) != other.get(n))
+                    failures.append(f"{archive} differs between {folders[0]} and {folders[1]}, in {changed}")
             for member, data in members.items():
                 for place in folders + [os.path.abspath(source)]:
                     if place.encode() in data:
