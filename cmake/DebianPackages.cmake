@@ -40,7 +40,8 @@ foreach(text changelog ${manuals})
     message(FATAL_ERROR "gzip could not compress ${debian}/${text}")
   endif()
 endforeach()
-list(TRANSFORM manuals APPEND .gz PREPEND ${debian}/)
+list(TRANSFORM manuals APPEND .gz)
+list(TRANSFORM manuals PREPEND ${debian}/)
 install(FILES ${manuals} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
 
 # component -> package. A program added to the tools component goes into
