@@ -25,16 +25,31 @@ target_link_libraries(imports_velmorin PRIVATE velmorin)
 velmorin_standin_program(imports_velmorin)
 target_link_options(imports_velmorin PRIVATE -Wl,-z,now)
 set_target_properties(imports_velmorin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELMORIN_TESTS_OUT})
-# A plain C host whose threads the program-side thread start never sees.
+# A plain C host whose threads the program-side thread start never sees, and
+# whose own functions named like Windows ones all libraries can see.
 add_executable(thread_host linux/thread_host.c)
 target_include_directories(thread_host PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(thread_host PRIVATE velmorin winstandin)
+set_target_properties(thread_host PROPERTIES ENABLE_EXPORTS ON)
 set_target_properties(thread_host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELMORIN_TESTS_OUT})
 add_test(NAME host_threads_release_their_records COMMAND thread_host)
 if(NOT VELMORIN_SANITIZER)
   add_test(NAME host_threads_release_their_records_under_valgrind
            COMMAND valgrind --leak-check=full --errors-for-leak-kinds=definite,indirect --error-exitcode=99
                    $<TARGET_FILE:thread_host>)
+endif()
+# A host that loads and unloads the library, with its threads alive.
+add_executable(reload_host linux/reload_host.c)
+target_include_directories(reload_host PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(reload_host PRIVATE ${CMAKE_DL_LIBS} Threads::Threads)
+set_target_properties(reload_host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELMORIN_TESTS_OUT})
+add_test(NAME host_unloads_the_library_while_a_thread_holds_a_record
+         COMMAND reload_host $<TARGET_FILE:velmorin> live-thread)
+add_test(NAME host_keeps_its_thread_keys_after_many_unloads COMMAND reload_host $<TARGET_FILE:velmorin> rounds)
+if(NOT VELMORIN_SANITIZER)
+  add_test(NAME host_keeps_nothing_of_ours_after_unloads_under_valgrind
+           COMMAND valgrind --leak-check=full --errors-for-leak-kinds=definite,indirect --error-exitcode=99
+                   $<TARGET_FILE:reload_host> $<TARGET_FILE:velmorin> rounds 20)
 endif()
 add_test(NAME program_does_not_start_when_attach_fails
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/linux/attach_failure_test.sh $<TARGET_FILE:imports_velmorin>)

@@ -6,10 +6,18 @@
 #include <pthread.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "include/velmorin.h"
 
 long long StandinLiveGlobalBlocks(void);
+
+/* Each call is counted, and each fails, as a shim with nothing behind it would. */
+static int hostCalls;
+void *GlobalAlloc(unsigned flags, size_t bytes) { ++hostCalls; return NULL; }
+void Sleep(uint32_t milliseconds) { ++hostCalls; }
+uint32_t TlsAlloc(void) { ++hostCalls; return 0xFFFFFFFFu; }
+int CloseHandle(void *handle) { ++hostCalls; return 0; }
 
 enum { kThreads = 200, kAtOnce = 20 };
 
@@ -26,6 +34,12 @@ static void *Worker(void *unused) {
 
 int main(void) {
     int recorded = 0;
+    VelmorinString text = (VelmorinString)SysAllocStringByteLen("dit is een zin.", 15);
+    VelmorinString result = VELMORIN(&text);
+    int correct = result != NULL && SysStringByteLen((BSTR)result) == 15 &&
+                  memcmp(result, "Dit Is Een Zin.", 15) == 0;
+    SysFreeString((BSTR)text);
+    SysFreeString((BSTR)result);
     baseline = StandinLiveGlobalBlocks();
     for (int started = 0; started < kThreads; started += kAtOnce) {
         pthread_t threads[kAtOnce];
@@ -38,6 +52,8 @@ int main(void) {
         }
     }
     long long left = StandinLiveGlobalBlocks() - baseline;
-    printf("%d threads, %d with a thread record, %lld records left after they ended\n", kThreads, recorded, left);
-    return recorded == kThreads && left == 0 ? 0 : 1;
+    printf("%d threads, %d with a thread record, %lld records left after they ended; "
+           "result %s, %d calls of the host's own Windows-named functions\n",
+           kThreads, recorded, left, correct ? "correct" : "wrong", hostCalls);
+    return recorded == kThreads && left == 0 && correct && hostCalls == 0 ? 0 : 1;
 }

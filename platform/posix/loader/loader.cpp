@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "platform/posix/win32/win32_api.h"
@@ -31,21 +32,47 @@ struct Loader {
     std::vector<Library> attached;
     bool loadingDynamically = false;
     bool lastAttachFailed = false;
+    // Gives a thread its detach at its end; deleted at the stand-in's unload.
     pthread_key_t detachKey;
+    std::atomic<bool> detachKeyLive{false};
 };
 
-// Never destroyed: libraries are detached during the process's own exit.
+// Made on first use and never destroyed by the C++ run-time: libraries are
+// detached during the process's own exit, after the run-time's destructors
+// have run. What it holds goes at the stand-in's unload (below).
+union LoaderStorage {
+    Loader loader;
+    LoaderStorage() {}
+    ~LoaderStorage() {}
+} storage;
+std::atomic<bool> loaderMade{false};
+
+void ThreadEnded(void *) {
+    // A thread that left through pthread_exit still gets its detach, and so
+    // does one the program's thread start never saw.
+    NotifyThreads(DLL_THREAD_DETACH);
+}
+
 Loader &TheLoader() {
     static Loader *loader = [] {
-        auto *l = new Loader;
-        pthread_key_create(&l->detachKey, [](void *) {
-            // A thread that left through pthread_exit still gets its detach,
-            // and so does one the program's thread start never saw.
-            NotifyThreads(DLL_THREAD_DETACH);
-        });
+        auto *l = new (&storage.loader) Loader;
+        l->detachKeyLive = pthread_key_create(&l->detachKey, ThreadEnded) == 0;
+        loaderMade = true;
         return l;
     }();
     return *loader;
+}
+
+// The stand-in's unload, or the process's exit: every library that uses the
+// stand-in depends on it, so its detach has run. A host that unloads us keeps
+// no key of ours, so no thread alive now ends in code that is gone, and a
+// host that loads and unloads us again and again never runs out of keys.
+__attribute__((destructor)) void LeaveNothingBehind() {
+    if (!loaderMade) return;
+    Loader &loader = TheLoader();
+    std::lock_guard<std::recursive_mutex> guard(loader.lock);
+    if (loader.detachKeyLive.exchange(false)) pthread_key_delete(loader.detachKey);
+    std::vector<Library>().swap(loader.attached);
 }
 
 std::atomic<std::int64_t> threadAttaches{0}, threadDetaches{0};
@@ -59,20 +86,26 @@ void NotifyThreads(DWORD reason) {
     (reason == DLL_THREAD_ATTACH ? threadAttaches : threadDetaches) += static_cast<std::int64_t>(libraries.size());
 }
 
+void SetDetachAtEnd(bool wanted) {
+    Loader &loader = TheLoader();
+    if (!loader.detachKeyLive) return;
+    void *value = wanted ? reinterpret_cast<void *>(1) : nullptr;
+    if (pthread_getspecific(loader.detachKey) != value) pthread_setspecific(loader.detachKey, value);
+}
+
 }  // namespace
 
 void standin::ThreadNeedsDetach() {
-    pthread_key_t key = TheLoader().detachKey;
-    if (pthread_getspecific(key) == nullptr) pthread_setspecific(key, reinterpret_cast<void *>(1));
+    SetDetachAtEnd(true);
 }
 
 void StandinThreadStarted() {
     NotifyThreads(DLL_THREAD_ATTACH);
-    pthread_setspecific(TheLoader().detachKey, reinterpret_cast<void *>(1));
+    SetDetachAtEnd(true);
 }
 
 void StandinThreadEnding() {
-    pthread_setspecific(TheLoader().detachKey, nullptr);
+    SetDetachAtEnd(false);
     NotifyThreads(DLL_THREAD_DETACH);
 }
 
