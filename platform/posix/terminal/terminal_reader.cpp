@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -101,7 +102,12 @@ void TerminalReader::Pump(std::vector<INPUT_RECORD> &out, std::vector<TypedText>
 }
 
 void TerminalReader::Wait(int timeoutMs) {
-    if (hungUp_ || !pending_.empty()) return;
+    if (hungUp_) return;
+    if (!pending_.empty()) {
+        Millis waited = clock_() - lastArrival_;
+        if (waited >= kEscWait) return;
+        timeoutMs = std::min(timeoutMs, static_cast<int>(kEscWait - waited));
+    }
     pollfd p{fd_, POLLIN, 0};
     while (poll(&p, 1, timeoutMs) < 0 && errno == EINTR) {
     }
