@@ -48,6 +48,10 @@ bool TerminalReader::Read(int timeoutMs) {
         char buffer[kReadChunk];
         ssize_t n = read(fd_, buffer, sizeof buffer);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        // Nothing where the terminal said there was something: another
+        // program reading the same terminal took it first. Only a terminal
+        // that also reports its hang-up has gone.
+        if (n == 0 && !(p.revents & (POLLHUP | POLLERR))) break;
         if (n <= 0) {
             hungUp_ = true;  // the terminal has gone: no more keys will come
             break;

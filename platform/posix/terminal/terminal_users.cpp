@@ -37,8 +37,8 @@ bool StillUsing(pid_t pid) {
     return getsid(pid) == getsid(0);
 }
 
-bool ReadRecord(Record &r) {
-    ssize_t n = pread(recordFd, &r, sizeof r, 0);
+bool ReadRecord(int fd, Record &r) {
+    ssize_t n = pread(fd, &r, sizeof r, 0);
     if (n != static_cast<ssize_t>(sizeof r) || r.magic != kMagic || r.count < 0 || r.count > kMostUsers) {
         std::memset(&r, 0, sizeof r);
         r.magic = kMagic;
@@ -90,7 +90,7 @@ bool JoinTerminalUsers(int terminalFd, struct termios &settings) {
     recordFd = OpenLocked(recordPath);
     if (recordFd < 0) return false;
     Record r;
-    ReadRecord(r);
+    ReadRecord(recordFd, r);
     DropUser(r, getpid());
     bool joined = r.count < kMostUsers;
     if (r.count == 0 && tcgetattr(terminalFd, &r.settings) != 0) joined = false;
@@ -118,7 +118,7 @@ void LeaveTerminalUsers(int terminalFd, const struct termios &settings) {
     // takes it again at once instead of waiting on itself.
     flock(fd, LOCK_EX);
     Record r;
-    bool known = ReadRecord(r);
+    bool known = ReadRecord(fd, r);
     DropUser(r, getpid());
     bool last = !known || r.count == 0 || pwrite(fd, &r, sizeof r, 0) != static_cast<ssize_t>(sizeof r);
     if (last) {
