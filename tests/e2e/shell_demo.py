@@ -158,8 +158,7 @@ def test_a_scripts_read_after_the_demo_gets_the_line_typed_during_the_wait(shell
     # Enter included, at once.
     shell.line(f"{DEMO}; read -r name; printf '[%s]' \"$name\" > typed")
     check(wait_for(lambda: screen()[0] == SENTENCE), "read: the sentence never appeared")
-    shell.type("-l", "bob")
-    shell.type("Enter")
+    shell.type("-l", "bob\r")  # in one go: all of it typed while the demo waits
     check(shell.result("typed", 5) == b"[bob]", f"read got {shell.result('typed')!r}, not the line typed")
 
 
