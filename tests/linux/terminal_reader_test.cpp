@@ -184,6 +184,9 @@ TEST_F(TerminalReaderTest, ASilentTerminalIsGivenUpOnAfterTheWait) {
     fakeNow += 1;
     Pump(reader);
     EXPECT_EQ(reader.protocol(), Protocol::Off);
+    EXPECT_EQ(reader.owed(), 1) << "its answer may still come";
+    fakeNow += TerminalReader::kReplyWaitAtExit;
+    EXPECT_EQ(reader.owed(), 0) << "an ending signal must not wait for a terminal that never answers";
     Type("\x1b[?1u");
     Pump(reader);
     EXPECT_EQ(reader.protocol(), Protocol::Off) << "a late answer switches nothing on";
