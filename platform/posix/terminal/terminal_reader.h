@@ -58,8 +58,9 @@ public:
     void Leave(std::vector<INPUT_RECORD> &out, std::vector<TypedText> *typed = nullptr);
 
     Protocol protocol() const { return protocol_; }
-    // Answers to the questions still to come from the terminal.
-    int owed() const { return owed_; }
+    // Answers to the questions still to come from the terminal, while they
+    // may still come: a terminal silent that long is taken never to answer.
+    int owed() const { return clock_() - askedAt_ < kReplyWaitAtExit ? owed_ : 0; }
     // The terminal has hung up, and everything it sent has been decoded.
     bool gone() const { return hungUp_ && pending_.empty(); }
     int fd() const { return fd_; }
