@@ -56,7 +56,7 @@ using Copy = void (*)(unsigned char *, const unsigned char *, std::size_t);
         Store(reinterpret_cast<Vector *>(to + count - kWidth),                              \
               Load(reinterpret_cast<const Vector *>(from + count - kWidth)));
 
-void Copy16(unsigned char *to, const unsigned char *from, std::size_t count) {
+__attribute__((target("sse2"))) void Copy16(unsigned char *to, const unsigned char *from, std::size_t count) {
     COPY_IN_VECTORS(__m128i, _mm_loadu_si128, _mm_storeu_si128)
 }
 __attribute__((target("avx2"))) void Copy32(unsigned char *to, const unsigned char *from, std::size_t count) {
