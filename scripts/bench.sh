@@ -4,11 +4,12 @@
 # each capitalising copy this processor runs (SSE2, AVX2, AVX-512), from the
 # native build (Google Benchmark, on the stand-in's allocator) and from the
 # win64 and win32 DLLs under Wine (a MinGW-built program, on oleaut32's
-# allocator); the Python peer once. Prints one table. Figures only: no result
-# fails this script.
+# allocator, in five processes); the Python peer once. Besides the floor, a
+# floor copying no wider than each forced copy and a plain copy at 64 MiB.
+# Prints one table. Figures only: no result fails this script.
 # usage: scripts/bench.sh [--json FILE] [--quick] [--native-only]
 #   --json FILE     also write the table and the machine's context as JSON
-#   --quick         3 short repetitions instead of 9, for a first look
+#   --quick         3 short repetitions instead of 9 (2 a process under Wine), for a first look
 #   --native-only   leave out the Windows DLLs
 set -euo pipefail
 cd "$(dirname "$0")/.."
