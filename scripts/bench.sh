@@ -116,6 +116,9 @@ if [ "$windows" = yes ]; then
                 for process in $(seq "$windows_processes"); do
                     VELMORIN_WIDEST_COPY=$path "$loader" "$program" "$dll" \
                         "$(winepath -w "$results/$target-$path-$process.json")" "${windows_flags[@]}"
+                    # The report counts the processes it has figures from; say which gave none.
+                    [ -f "$results/$target-$path-$process.json" ] ||
+                        echo "=== $target, $path copy: process $process left no figures"
                 done
                 echo "after $(load)" >>"$results/load-$target-$path.txt"
             done
