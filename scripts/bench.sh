@@ -4,11 +4,12 @@
 # each capitalising copy this processor runs (SSE2, AVX2, AVX-512), from the
 # native build (Google Benchmark, on the stand-in's allocator) and from the
 # win64 and win32 DLLs under Wine (a MinGW-built program, on oleaut32's
-# allocator); the Python peer once. Prints one table. Figures only: no result
-# fails this script.
+# allocator, in five processes); the Python peer once. Besides the floor, a
+# floor copying no wider than each forced copy and a plain copy at 64 MiB.
+# Prints one table. Figures only: no result fails this script.
 # usage: scripts/bench.sh [--json FILE] [--quick] [--native-only]
 #   --json FILE     also write the table and the machine's context as JSON
-#   --quick         3 short repetitions instead of 9, for a first look
+#   --quick         3 short repetitions instead of 9 (2 a process under Wine), for a first look
 #   --native-only   leave out the Windows DLLs
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,14 +17,17 @@ cd "$(dirname "$0")/.."
 json=""
 suite_flags=()
 peer_flags=()
-windows_flags=()
+# Under Wine a process's figures differ from the next one's (where its
+# strings and code land): five processes, each with fewer repetitions.
+windows_flags=(3 0.2)
+windows_processes=5
 windows=yes
 while [ $# -gt 0 ]; do
     case "$1" in
         --json) json="$(realpath -m "$2")"; shift 2;;
         --quick) suite_flags=(--benchmark_repetitions=3 --benchmark_min_time=0.1)
                  peer_flags=(--repetitions 3 --min-time 0.1)
-                 windows_flags=(3 0.1); shift;;
+                 windows_flags=(2 0.1); shift;;
         --native-only) windows=no; shift;;
         *) echo "usage: scripts/bench.sh [--json FILE] [--quick] [--native-only]" >&2; exit 2;;
     esac
@@ -107,9 +111,16 @@ if [ "$windows" = yes ]; then
                 bench/windows_bench.cpp bench/peers.cpp bench/sample_text.cpp -loleaut32
             dll=$(winepath -w "build/$target-bench/out/VELMORIN.DLL")
             for path in "${paths[@]}"; do
-                echo "=== $target under Wine, $path copy (about a minute)"
-                VELMORIN_WIDEST_COPY=$path measure "$target-$path" \
-                    "$loader" "$program" "$dll" "$(winepath -w "$results/$target-$path.json")" "${windows_flags[@]}"
+                echo "=== $target under Wine, $path copy, $windows_processes processes (about a minute)"
+                echo "before $(load)" >"$results/load-$target-$path.txt"
+                for process in $(seq "$windows_processes"); do
+                    VELMORIN_WIDEST_COPY=$path "$loader" "$program" "$dll" \
+                        "$(winepath -w "$results/$target-$path-$process.json")" "${windows_flags[@]}"
+                    # The report counts the processes it has figures from; say which gave none.
+                    [ -f "$results/$target-$path-$process.json" ] ||
+                        echo "=== $target, $path copy: process $process left no figures"
+                done
+                echo "after $(load)" >>"$results/load-$target-$path.txt"
             done
         done
     fi
