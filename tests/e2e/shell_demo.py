@@ -188,7 +188,9 @@ def test_two_demos_on_one_terminal_leave_the_users_settings(shell):
     for run in range(10):
         # The screen cleared first, so that the sentence seen is this run's.
         shell.line(f"printf '\\033[2J'; {DEMO} | {DEMO}; stty -g > after{run}")
-        check(wait_for(lambda: screen()[0] == SENTENCE), f"run {run}: the sentence never appeared")
+        # Two programs start at once: under a sanitizer on a loaded machine
+        # that takes well over the usual wait.
+        check(wait_for(lambda: screen()[0] == SENTENCE, 30), f"run {run}: the sentence never appeared")
         time.sleep(0.5)
         shell.type("a")
         time.sleep(0.1)
