@@ -3,6 +3,16 @@
 # under hostile conditions, from a shell and under valgrind. Included from
 # this folder's parent's list.
 
+# The console functions when memory runs out, through an operator new of
+# this program's own that the whole process uses.
+add_executable(console_out_of_memory_test linux/console_out_of_memory_test.cpp)
+target_include_directories(console_out_of_memory_test PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(console_out_of_memory_test PRIVATE ${VELMORIN_GTEST})
+velmorin_standin_program(console_out_of_memory_test)
+set_target_properties(console_out_of_memory_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELMORIN_TESTS_OUT})
+add_test(NAME console_out_of_memory COMMAND console_out_of_memory_test)
+set_tests_properties(console_out_of_memory PROPERTIES TIMEOUT 300)
+
 # A program that reads the console as the stand-in's programs do, typed at
 # through tmux by the terminal key test.
 add_executable(key_probe linux/key_probe.cpp)
