@@ -196,6 +196,4 @@ unsigned char ConsoleCharFromCodePoint(std::uint32_t codePoint) {
     return '?';
 }
 
-std::uint32_t CodePointFromConsoleChar(unsigned char c) { return c < 0x80 ? c : Cp437Glyph(c); }
-
 }  // namespace standin

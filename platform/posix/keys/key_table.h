@@ -64,7 +64,5 @@ DWORD ModifierKeyState(const KeyIdentity &key);
 // A Unicode character as the console's code page 437 has it; '?' when it has
 // none, as the platform's conversion gives.
 unsigned char ConsoleCharFromCodePoint(std::uint32_t codePoint);
-// And back: the Unicode character of a byte of the console's code page.
-std::uint32_t CodePointFromConsoleChar(unsigned char c);
 
 }  // namespace standin
