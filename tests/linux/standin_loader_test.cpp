@@ -36,6 +36,24 @@ TEST(StandinLoader, AttachFailsWithoutMemoryForTheAttachingThreadsRecord) {
     OleUninitialize();
 }
 
+// A thread's detaches run in the reverse of its attaches: a library gets
+// its detach before those it depends on, which may still serve it.
+TEST(StandinLoader, ThreadDetachesRunLastLoadedFirst) {
+    HMODULE second = LoadLibraryA(ORDER_SECOND_LIBRARY);  // loads the first before it
+    HMODULE first = LoadLibraryA(ORDER_FIRST_LIBRARY);
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(first, nullptr);
+    auto notes = reinterpret_cast<const char *(*)()>(GetProcAddress(first, "OrderNotes"));
+    auto clear = reinterpret_cast<void (*)()>(GetProcAddress(first, "OrderClearNotes"));
+    ASSERT_NE(notes, nullptr);
+    ASSERT_NE(clear, nullptr);
+    clear();
+    std::thread([] {}).join();
+    EXPECT_STREQ(notes(), "F2S2S3F3");
+    FreeLibrary(second);
+    FreeLibrary(first);
+}
+
 TEST(StandinLoader, OleDepthFollowsTheEntryPointsCalls) {
     std::thread([] {
         std::int32_t before = StandinOleInitializeDepth();
