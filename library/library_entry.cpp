@@ -21,7 +21,7 @@ bool AttachProcess() {
 
 }  // namespace
 
-extern "C" UNPROTECTED_FRAME BOOL WINAPI LibraryEntry(HINSTANCE, DWORD reason, LPVOID) {
+extern "C" UNPROTECTED_FRAME BOOL WINAPI LibraryEntry(HINSTANCE, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) SeedStackGuard();
     OleInitialize(nullptr);
     if (reason == DLL_PROCESS_ATTACH && !AttachProcess()) return Startup.attachResult;
@@ -30,7 +30,9 @@ extern "C" UNPROTECTED_FRAME BOOL WINAPI LibraryEntry(HINSTANCE, DWORD reason, L
     if (reason == DLL_THREAD_ATTACH) GetThreadRecord();  // on failure, made on first need
     if (reason == DLL_THREAD_DETACH) ReleaseThreadRecord();
     InitialiseRuntime(Startup);
-    if (reason == DLL_PROCESS_DETACH && ReleaseThreadRecord()) TlsFree(Startup.threadSlot);
+    // The loader passes null for an unload (FreeLibrary, dlclose) and
+    // anything else at the process's end.
+    if (reason == DLL_PROCESS_DETACH && ReleaseThreadRecords(reserved == nullptr)) TlsFree(Startup.threadSlot);
     if (reason == DLL_THREAD_DETACH) OleUninitialize();
     return Startup.attachResult;
 }

@@ -20,6 +20,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import termios
 import threading
 import time
 
@@ -185,7 +186,9 @@ def fault_scenarios(f, failures, version):
 
 def terminal_scenario(f, failures):
     """Typed at the terminal, in the terminal's own line mode: the terminal
-    echoes the line, the filter answers it capitalised, Ctrl+D ends it."""
+    echoes the line, the filter answers it capitalised, Ctrl+D ends it. A
+    setting another program makes meanwhile (echo off, as `less` does) is
+    still there after the filter, which never took the terminal."""
     pid, master = pty.fork()
     if pid == 0:
         os.chdir(f.work)
@@ -207,6 +210,9 @@ def terminal_scenario(f, failures):
     os.write(master, b"dit is een zin\n")
     echoed = read_until(b"dit is een zin", 10)
     answered = read_until(b"Dit Is Een Zin", 10)
+    settings = termios.tcgetattr(master)
+    settings[3] &= ~termios.ECHO
+    termios.tcsetattr(master, termios.TCSANOW, settings)
     os.write(master, b"\x04")
     deadline = time.monotonic() + 20
     status = None
@@ -217,8 +223,9 @@ def terminal_scenario(f, failures):
     if status is None:
         os.kill(pid, 9)
         os.waitpid(pid, 0)
+    echo_after = bool(termios.tcgetattr(master)[3] & termios.ECHO)
     os.close(master)
-    check(failures, "typed at the terminal", (echoed, answered, status), (True, True, 0), seen)
+    check(failures, "typed at the terminal", (echoed, answered, status, echo_after), (True, True, 0, False), seen)
 
 
 def main():

@@ -14,6 +14,7 @@ import sys
 import tempfile
 import termios
 import time
+import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from pty_child import PtyChild  # noqa: E402
@@ -57,6 +58,79 @@ def test_a_hang_up_ends_the_wait():
     t.master = os.open("/dev/null", os.O_RDONLY)
     code = t.wait(10)
     check(code == -signal.SIGHUP, f"hang-up: ended with {code}, not by SIGHUP")
+    t.close()
+
+
+def test_a_vanished_terminal_ends_the_wait_when_hang_up_is_ignored():
+    # As under nohup: the hang-up does not end it, the console input being
+    # gone does, within a second and with the status of a normal end.
+    t = Pty(["sh", "-c", "trap '' HUP; exec \"$0\"", DEMO])
+    check(t.read_until(SENTENCE, 10), "ignored hang-up: the sentence never appeared")
+    t.drain(0.3)
+    os.close(t.master)
+    t.master = os.open("/dev/null", os.O_RDONLY)
+    closed = time.monotonic()
+    code = t.wait(5)
+    took = time.monotonic() - closed
+    check(code == 0, f"ignored hang-up: ended with {code}, not 0")
+    check(took < 1.0, f"ignored hang-up: {took:.2f} s from the hang-up to the end")
+    print(f"ignored hang-up: ended with {code}, {took * 1000:.0f} ms after the hang-up")
+    t.close()
+
+
+def left_for_the_next_program(t):
+    """What the terminal's input still holds once the demo has ended."""
+    tty.setraw(t.slave, termios.TCSANOW)  # the canonical line, unfinished, becomes readable
+    os.set_blocking(t.slave, False)
+    left = b""
+    try:
+        while True:
+            chunk = os.read(t.slave, 65536)
+            if not chunk:
+                break
+            left += chunk
+    except BlockingIOError:
+        pass
+    return left
+
+
+def test_text_typed_ahead_goes_back_whole_and_as_much_as_fits():
+    with open("/proc/sys/dev/tty/legacy_tiocsti") as f:
+        if f.read().strip() == "0":
+            print("SKIP: the kernel refuses TIOCSTI")
+            return
+    wide = "\u00e9".encode() * 2500
+    for name, typed, want in (("cut UTF-8", b"x\xe6\x97", b"x\xe6\x97"),
+                              ("a surrogate", b"x\xed\xa0\x80y", b"x\xed\xa0\x80y"),
+                              ("past U+10FFFF", b"x\xf4\x90\x80\x80y", b"x\xf4\x90\x80\x80y"),
+                              ("more than the input holds", b"xy" + wide, b"xy" + wide[:4092])):
+        t = Pty([DEMO])
+        check(t.read_until(b"\x1b[c", 10), f"{name}: the demo never looked at its input")
+        view = memoryview(typed)
+        while view:
+            view = view[os.write(t.master, view):]
+        code = t.wait(10)
+        check(code == 0, f"{name}: ended with {code}")
+        left = left_for_the_next_program(t)
+        check(left == want, f"{name}: given back {len(left)} bytes {left[-12:]!r}, not {len(want)} {want[-12:]!r}")
+        t.close()
+
+
+def test_an_ending_signal_waits_briefly_for_an_owed_answer():
+    # The terminal's answer to the stand-in's question comes while the demo
+    # is ending on SIGTERM: it is taken, not left for the next program.
+    t = Pty([DEMO])
+    check(t.read_until(b"\x1b[c", 10), "owed answer: the demo never asked the terminal")
+    os.write(t.master, b"x")
+    time.sleep(0.3)  # in the exit, waiting for the answer
+    t.child.send_signal(signal.SIGTERM)
+    time.sleep(0.05)
+    os.write(t.master, b"\x1b[?62;c")
+    code = t.wait(10)
+    check(code == -signal.SIGTERM, f"owed answer: ended with {code}, not by SIGTERM")
+    check(t.settings_restored(), "owed answer: terminal settings not given back")
+    left = left_for_the_next_program(t)
+    check(left == b"", f"owed answer: left for the next program: {left!r}")
     t.close()
 
 
@@ -195,6 +269,9 @@ def main():
         tests = [test_valgrind_finds_no_error_and_no_leak]
     else:
         tests = [test_signals_while_waiting_give_the_terminal_back, test_a_hang_up_ends_the_wait,
+                 test_a_vanished_terminal_ends_the_wait_when_hang_up_is_ignored,
+                 test_text_typed_ahead_goes_back_whole_and_as_much_as_fits,
+                 test_an_ending_signal_waits_briefly_for_an_owed_answer,
                  test_closed_standard_output_draws_through_standard_error,
                  test_a_terminal_that_answers_no_queries_costs_no_time, test_no_controlling_terminal_goes_straight_on,
                  test_resized_while_waiting]

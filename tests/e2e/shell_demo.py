@@ -90,15 +90,15 @@ def read(path):
 
 
 class Shell:
-    """An interactive bash in a fresh tmux pane, in a work folder of its own."""
+    """An interactive shell (bash unless told) in a fresh tmux pane, in a work
+    folder of its own."""
 
-    def __init__(self, work, slow_terminal=False):
+    def __init__(self, work, slow_terminal=False, program=("bash", "--norc", "--noprofile", "-i")):
         global server
         server = f"{SERVER}-{next(servers)}"  # a server of its own: the last one may still be going away
         self.work = work
         command = ["env", "-i", f"HOME={work}", "TERM=xterm", "PS1=$ ", "LANG=C.UTF-8", "LC_ALL=C.UTF-8",
-                   f"PATH={os.environ.get('PATH', '/usr/bin:/bin')}",
-                   "bash", "--norc", "--noprofile", "-i"]
+                   f"PATH={os.environ.get('PATH', '/usr/bin:/bin')}", *program]
         if slow_terminal:
             command = [sys.executable, "-c", SLOW_TERMINAL] + command
         tmux("new-session", "-d", "-x", "80", "-y", "25", "-c", work, " ".join(shlex.quote(w) for w in command))
@@ -131,7 +131,8 @@ class Shell:
 def scenario(function):
     def run():
         with tempfile.TemporaryDirectory() as work:
-            shell = Shell(work, slow_terminal=getattr(function, "slow", False))
+            shell = Shell(work, slow_terminal=getattr(function, "slow", False),
+                          program=getattr(function, "program", ("bash", "--norc", "--noprofile", "-i")))
             try:
                 function(shell)
             finally:
@@ -149,6 +150,54 @@ def test_text_typed_ahead_reaches_the_shell_byte_for_byte(shell):
     shell.type("-l", "echo 日本*.txt > typed")
     shell.type("Enter")
     check(shell.result("typed") == "日本1.txt\n".encode(), f"the shell ran something else: {shell.result('typed')!r}")
+
+
+@scenario
+def test_a_scripts_read_after_the_demo_gets_the_line_typed_during_the_wait(shell):
+    # Given back after the terminal's own settings: read takes it as a line,
+    # Enter included, at once.
+    shell.line(f"{DEMO}; read -r name; printf '[%s]' \"$name\" > typed")
+    check(wait_for(lambda: screen()[0] == SENTENCE), "read: the sentence never appeared")
+    shell.type("-l", "bob\r")  # in one go: all of it typed while the demo waits
+    check(shell.result("typed", 5) == b"[bob]", f"read got {shell.result('typed')!r}, not the line typed")
+
+
+def test_dash_edits_the_text_typed_during_the_wait(shell):
+    # dash reads its line through the terminal's own line editing: the text
+    # given back is echoed and its erase key reaches it.
+    shell.line(DEMO)
+    check(wait_for(lambda: screen()[0] == SENTENCE), "dash: the sentence never appeared")
+    shell.type("-l", "echo hellx")
+    check(wait_for(lambda: not shell.running(), 5), "dash: the demo did not end")
+    time.sleep(0.3)
+    shell.type("BSpace")
+    shell.line("o > typed")
+    check(shell.result("typed", 5) == b"hello\n", f"dash ran something else: {shell.result('typed')!r}")
+
+
+test_dash_edits_the_text_typed_during_the_wait.program = ("dash", "-i")
+test_dash_edits_the_text_typed_during_the_wait = scenario(test_dash_edits_the_text_typed_during_the_wait)
+
+
+@scenario
+def test_two_demos_on_one_terminal_leave_the_users_settings(shell):
+    # Whichever of the two ends last, and whatever each found at its start,
+    # the terminal has the settings from before the first one started.
+    shell.line("stty -g > before")
+    before = shell.result("before")
+    for run in range(10):
+        # The screen cleared first, so that the sentence seen is this run's.
+        shell.line(f"printf '\\033[2J'; {DEMO} | {DEMO}; stty -g > after{run}")
+        check(wait_for(lambda: screen()[0] == SENTENCE), f"run {run}: the sentence never appeared")
+        time.sleep(0.5)
+        shell.type("a")
+        time.sleep(0.1)
+        shell.type("b")
+        after = shell.result(f"after{run}", 10)
+        check(after == before, f"run {run}: the settings after are {after!r}, not {before!r}")
+        shell.type("C-u")  # the text given back, off the shell's line
+        if after != before:
+            return
 
 
 def test_the_key_ending_the_wait_never_acts_on_the_shell():
@@ -223,12 +272,16 @@ def main():
         return 77
     with open("/proc/sys/dev/tty/legacy_tiocsti") as f:
         pushing_allowed = f.read().strip() != "0"
-    tests = [test_the_key_ending_the_wait_never_acts_on_the_shell,
+    tests = [test_two_demos_on_one_terminal_leave_the_users_settings,
+             test_the_key_ending_the_wait_never_acts_on_the_shell,
              test_late_answers_of_a_slow_terminal_never_reach_the_shell,
              test_the_terminal_is_the_console_whatever_is_redirected,
              test_the_screen_and_ctrl_c_with_standard_output_in_a_file]
     if pushing_allowed:
-        tests.insert(0, test_text_typed_ahead_reaches_the_shell_byte_for_byte)
+        tests[:0] = [test_text_typed_ahead_reaches_the_shell_byte_for_byte,
+                     test_a_scripts_read_after_the_demo_gets_the_line_typed_during_the_wait]
+        if shutil.which("dash"):
+            tests.insert(2, test_dash_edits_the_text_typed_during_the_wait)
     else:
         print("note: the kernel refuses TIOCSTI, so text typed ahead cannot go back", file=sys.stderr)
     return run_tests(tests)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/posix/keys/key_decoder.h"
+#include "platform/posix/terminal/typed_ahead.h"
 
 using standin::DecodeKeys;
 using standin::KeyReports;
@@ -410,6 +411,11 @@ TEST(KeyDecoder, OnlyKeysThatTypeTextGiveTextBack) {
          {"l", "s", " ", "\xe6\x97\xa5", "\xe6\x9c\xac", "*", ".", "t", "x", "t", "\r"}},
         {"A\xf0\x9f\x98\x80\xc3\xa9", P, {"A", "\xf0\x9f\x98\x80", "\xc3\xa9"}},
         {"\xe9", P, {"\xe9"}},  // a Latin-1 terminal's byte, as it came
+        // Malformed UTF-8: every byte goes back, decoded or not; a C1 control does not.
+        {"x\xe6\x97", P, {"x", "\xe6", "\x97"}},
+        {"x\xed\xa0\x80y", P, {"x", "\xed", "\xa0", "\x80", "y"}},
+        {"x\xf4\x90\x80\x80y", P, {"x", "\xf4", "\x90", "\x80", "\x80", "y"}},
+        {"\xc2\x85", P, {}},
         {"a\x7f\x08", P, {"a", "", ""}},
         {"\x04\x03\x1a\t\n\x1b", P, {"\n"}},           // Ctrl+D, Ctrl+C, Ctrl+Z, Tab, a line feed (Enter), Esc
         {"\x1b[A\x1bOP\x1b[3~\x1b" "b", P, {}},        // Up, F1, Delete, Alt+b
@@ -434,6 +440,46 @@ TEST(KeyDecoder, OnlyKeysThatTypeTextGiveTextBack) {
                 << "not the key's own press, for " << c.bytes;
         }
         EXPECT_EQ(texts, c.texts) << "for the bytes " << ::testing::PrintToString(c.bytes);
+    }
+}
+
+// The text that goes back at exit, from the bytes typed: keys the program
+// read stay its own, Backspace takes back a whole key but no line already
+// ended, and no more than the terminal's input holds, cut between keys.
+TEST(KeyDecoder, TextGivenBackIsTheUnreadTextWithBackspaceAppliedAndRoomKept) {
+    struct Case {
+        const char *what;
+        std::string bytes;
+        std::size_t keysRead;  // of the keys that typed text
+        std::size_t room;
+        std::string back;
+    };
+    std::string wide;  // 5,002 bytes: two letters, then 2,500 two-byte characters
+    for (int i = 0; i < 2500; ++i) wide += "\xc3\xa9";
+    const std::size_t R = standin::kTerminalInputRoom;
+    const Case cases[] = {
+        {"backspace over a multi-byte character", "ab\x7f\xe6\x97\xa5\x7f" "c\r", 0, R, "ac\r"},
+        {"keys already read", "abc", 2, R, "c"},
+        {"backspace never reaches a key that was read", "ab\x7f\x7f" "d", 1, R, "d"},
+        {"backspace never reaches a line already ended", "x\r\x7fy", 0, R, "x\ry"},
+        {"text after an unknown sequence", "\x1b[99;99;99zq", 0, R, "q"},
+        {"malformed UTF-8 as it came", "x\xed\xa0\x80y", 0, R, "x\xed\xa0\x80y"},
+        {"the cut falls between characters", "xy" + wide, 0, R, "xy" + wide.substr(0, 4092)},
+        {"a cut exactly at the room", "x" + wide, 0, R, "x" + wide.substr(0, 4094)},
+        {"room already taken", "abc", 0, 2, "ab"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<INPUT_RECORD> out;
+        std::vector<standin::TypedText> typed;
+        DecodeKeys(reinterpret_cast<const unsigned char *>(c.bytes.data()), c.bytes.size(), true,
+                   KeyReports::PressesOnly, out, nullptr, &typed);
+        std::vector<standin::QueuedText> queued;
+        for (const standin::TypedText &t : typed) queued.push_back({100 + t.record, t.text});
+        std::uint64_t firstUnread = c.keysRead < queued.size() ? queued[c.keysRead].record : 100 + out.size();
+        std::string back = standin::TextToGiveBack(queued, firstUnread, c.room);
+        EXPECT_EQ(back, c.back) << ::testing::PrintToString(back.substr(0, 40));
+        EXPECT_LE(back.size(), c.room);
     }
 }
 

@@ -286,6 +286,28 @@ def test_ctrl_c_under_the_protocol_interrupts_with_processed_input_on(work):
         term.kill()
 
 
+def test_quit_and_suspend_under_the_protocol_act_with_processed_input_on(work):
+    # As on a plain terminal, whose line discipline turns them into signals.
+    log = os.path.join(work, "protocol-quit.log")
+    term = ProtocolTerminal(["read", log, "processed"])
+    try:
+        term.pump(1.0)
+        check("ready" in read(log), "the probe got ready")
+        before = len(term.received)
+        term.type(b"\x1b[122;5u")  # Ctrl+Z: a stop that nobody controls is dropped, the keyboard taken back
+        after = term.received[before:]
+        check(not term.ended(0.3), "Ctrl+Z under the protocol ended the probe")
+        check(b"\x1b[<u" in after and b"\x1b[>31u" in after[after.find(b"\x1b[<u"):],
+              "Ctrl+Z under the protocol handed the keyboard back for a stop: %r" % after)
+        term.type(b"\x1b[92;5u")  # Ctrl+backslash
+        check(term.ended(), "Ctrl+\\ under the protocol ended the probe")
+        check(term.status is not None and os.WIFSIGNALED(term.status) and os.WTERMSIG(term.status) == signal.SIGQUIT,
+              "ended by SIGQUIT: %r" % term.status)
+        check("ch=1A" not in read(log) and "ch=1C" not in read(log), "no record of either key: %s" % read(log))
+    finally:
+        term.kill()
+
+
 def test_a_stop_hands_the_keyboard_back_until_continued(work):
     log = os.path.join(work, "protocol-stop.log")
     term = ProtocolTerminal(["read", log])
@@ -314,6 +336,7 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         tests = [test_modifiers_alone_are_discarded_under_the_protocol,
                  test_ctrl_c_under_the_protocol_interrupts_with_processed_input_on,
+                 test_quit_and_suspend_under_the_protocol_act_with_processed_input_on,
                  test_a_stop_hands_the_keyboard_back_until_continued]
         if have_tmux:
             tests += [test_typed_keys, test_ctrl_c_is_a_key_with_processed_input_off,

@@ -32,7 +32,7 @@ TEST(TerminalMirror, FirstUpdateDrawsEveryCellWithWrapOffAndPlacesTheCursor) {
     TerminalMirror mirror;
     EXPECT_FALSE(mirror.Started());
     EXPECT_EQ(mirror.Update(Blank(4, 2)),
-              "\x1b[?7l\x1b[?25l\x1b[1;1H\x1b[0;37;40m    \x1b[2;1H    \x1b[1;1H\x1b[?25h");
+              "\x1b[?7l\x1b[?25l\x1b[1;1H\x1b[0m    \x1b[2;1H    \x1b[1;1H\x1b[?25h");
     EXPECT_TRUE(mirror.Started());
     EXPECT_EQ(mirror.Update(Blank(4, 2)), "") << "nothing changed, nothing written";
 }
@@ -46,7 +46,7 @@ TEST(TerminalMirror, SmallUpdateWritesOnlyTheChangedCellsInTheirColours) {
     frame.cursorX = 3;
     frame.cursorY = 1;
     // The terminal's cursor is home: one blank in the same pen beats a jump.
-    EXPECT_EQ(mirror.Update(frame), "\x1b[?25l \x1b[0;93;44mA\x1b[2;3H\x1b[0;37;40mb\x1b[?25h");
+    EXPECT_EQ(mirror.Update(frame), "\x1b[?25l \x1b[0;93;44mA\x1b[2;3H\x1b[0mb\x1b[?25h");
     Put(frame, 0, 1, "cd", 0x1E);
     Put(frame, 3, 1, "e", 0x1E);
     EXPECT_EQ(mirror.Update(frame), "\x1b[?25l\x1b[2;1H\x1b[0;93;44mcd\x1b[2;4He\x1b[2;4H\x1b[?25h")
@@ -82,8 +82,8 @@ TEST(TerminalMirror, InvalidatingOrResizingRedrawsEverything) {
     TerminalMirror mirror;
     mirror.Update(Blank(2, 1));
     mirror.Invalidate();
-    EXPECT_EQ(mirror.Update(Blank(2, 1)), "\x1b[?7l\x1b[?25l\x1b[1;1H\x1b[0;37;40m  \x1b[1;1H\x1b[?25h");
-    EXPECT_EQ(mirror.Update(Blank(3, 1)), "\x1b[?7l\x1b[?25l\x1b[1;1H\x1b[0;37;40m   \x1b[1;1H\x1b[?25h");
+    EXPECT_EQ(mirror.Update(Blank(2, 1)), "\x1b[?7l\x1b[?25l\x1b[1;1H\x1b[0m  \x1b[1;1H\x1b[?25h");
+    EXPECT_EQ(mirror.Update(Blank(3, 1)), "\x1b[?7l\x1b[?25l\x1b[1;1H\x1b[0m   \x1b[1;1H\x1b[?25h");
 }
 
 TEST(TerminalMirror, CellBytesAreShownAsCodePage437InUtf8) {
@@ -107,14 +107,19 @@ TEST(TerminalMirror, CellBytesAreShownAsCodePage437InUtf8) {
     EXPECT_EQ(mirror.Update(frame), "\x1b[?25l\u2022 \x1b[1;1H\x1b[?25h");
 }
 
+// Light grey on black, the console's default, is drawn in the terminal's
+// default colours, so a light terminal stays light; every other pair keeps
+// its colours.
 TEST(TerminalMirror, AttributesBecomeTheTerminalsSixteenColours) {
     struct Case {
         WORD attribute;
         const char *pen;
     };
     const Case cases[] = {
-        {0x07, "\x1b[0;37;40m"},  {0x0C, "\x1b[0;91;40m"},    {0x19, "\x1b[0;94;44m"},   {0xF0, "\x1b[0;30;107m"},
-        {0x2A, "\x1b[0;92;42m"},  {0x4007, "\x1b[0;37;40;7m"}, {0x8001, "\x1b[0;34;40;4m"},
+        {0x07, "\x1b[0m"},  {0x0C, "\x1b[0;91;40m"},    {0x19, "\x1b[0;94;44m"},   {0xF0, "\x1b[0;30;107m"},
+        {0x2A, "\x1b[0;92;42m"},  {0x4007, "\x1b[0;7m"}, {0x8001, "\x1b[0;34;40;4m"},
+        // Only the default pair itself takes the terminal's own colours.
+        {0x0F, "\x1b[0;97;40m"},  {0x87, "\x1b[0;37;100m"}, {0x70, "\x1b[0;30;47m"},    {0x00, "\x1b[0;30;40m"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.attribute);

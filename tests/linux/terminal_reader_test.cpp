@@ -107,6 +107,23 @@ TEST_F(TerminalReaderTest, ALoneEscIsTheEscKeyOnlyAfterAPause) {
     EXPECT_EQ(Presses(Pump(reader)), "\x1b");
 }
 
+// A program that polls while a lone Esc waits out its pause sleeps through
+// the pause instead of spinning on it, and a key still wakes it at once.
+TEST_F(TerminalReaderTest, WaitingWhileAnEscWaitsForItsPauseSleeps) {
+    TerminalReader reader(program_, RealClock);
+    Type("\x1b");
+    EXPECT_TRUE(Pump(reader).empty());
+    auto start = std::chrono::steady_clock::now();
+    reader.Wait(20);
+    auto slept = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(slept, std::chrono::milliseconds(15)) << "returned at once: the caller spins for the pause";
+    std::this_thread::sleep_for(std::chrono::milliseconds(TerminalReader::kEscWait));
+    start = std::chrono::steady_clock::now();
+    reader.Wait(1000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100)) << "the pause is over";
+    EXPECT_EQ(Presses(Pump(reader)), "\x1b");
+}
+
 TEST_F(TerminalReaderTest, ASequenceSplitAcrossReadsIsOneKey) {
     TerminalReader reader(program_, FakeClock);
     Type("\x1b[");
@@ -167,6 +184,9 @@ TEST_F(TerminalReaderTest, ASilentTerminalIsGivenUpOnAfterTheWait) {
     fakeNow += 1;
     Pump(reader);
     EXPECT_EQ(reader.protocol(), Protocol::Off);
+    EXPECT_EQ(reader.owed(), 1) << "its answer may still come";
+    fakeNow += TerminalReader::kReplyWaitAtExit;
+    EXPECT_EQ(reader.owed(), 0) << "an ending signal must not wait for a terminal that never answers";
     Type("\x1b[?1u");
     Pump(reader);
     EXPECT_EQ(reader.protocol(), Protocol::Off) << "a late answer switches nothing on";
@@ -227,9 +247,11 @@ TEST_F(TerminalReaderTest, AHungUpTerminalEndsReadingWithoutSpinning) {
     TerminalReader reader(program_, FakeClock);
     Type("k\x1b");
     EXPECT_EQ(Presses(Pump(reader)), "k");
+    EXPECT_FALSE(reader.gone());
     close(terminal_);
     terminal_ = -1;
     EXPECT_EQ(Presses(Pump(reader)), "\x1b") << "no more can come: the Esc is the Esc key at once";
+    EXPECT_TRUE(reader.gone()) << "the console input is gone: a waiting program must not wait on";
     EXPECT_TRUE(Pump(reader).empty());
     std::vector<INPUT_RECORD> left;
     reader.Leave(left);

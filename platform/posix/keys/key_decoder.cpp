@@ -47,7 +47,11 @@ private:
         s.character = ConsoleCharFromCodePoint(codePoint);
         s.modifiers = modifiers;
         Emit(s);
-        if (modifiers == 0 && codePoint >= 0xA0) Typed(std::string(b, b + used));
+        // A byte that starts no whole UTF-8 character is text as it came (a
+        // Latin-1 terminal's, or a broken sequence's): it goes back as it
+        // is. Only a well-formed C1 control is no text.
+        bool decoded = used > 1;
+        if (modifiers == 0 && (!decoded || codePoint >= 0xA0)) Typed(std::string(b, b + used));
         return used;
     }
 

@@ -9,11 +9,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <poll.h>
+#include <time.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/posix/terminal/terminal_users.h"
 
 namespace standin {
 namespace {
@@ -30,6 +34,8 @@ volatile sig_atomic_t rawWanted = 0;
 volatile sig_atomic_t held = 0;
 volatile sig_atomic_t rawOn = 0;
 volatile sig_atomic_t finished = 0;  // handed back for good: the process is ending
+volatile sig_atomic_t joinedUsers = 0;  // one of the terminal's users, until it leaves
+volatile sig_atomic_t repliesOwed = 0;
 std::atomic<bool> resized{false};
 std::atomic<bool> continued{false};
 
@@ -69,7 +75,11 @@ void GiveBack() {
         keyboardModeIn = 0;
         WriteAll(keyboardFd, keyboardOff, static_cast<std::size_t>(keyboardOffLength));
     }
-    if (rawOn) {
+    if (finished && joinedUsers) {
+        joinedUsers = 0;
+        LeaveTerminalUsers(keyboardFd, saved);  // ours go back only when no other program uses it
+        rawOn = 0;
+    } else if (rawOn) {
         tcsetattr(keyboardFd, TCSADRAIN, &saved);
         rawOn = 0;
     }
@@ -85,8 +95,51 @@ void ApplyRaw() {
     }
 }
 
+long long NowMs() {
+    struct timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// How long an ending signal waits for the terminal's answers still owed.
+constexpr int kOwedReplyWaitMs = 200;
+
+// Reads and drops what the terminal sends until the device attribute
+// answers still owed (CSI ? ... c) have come, or the wait is over: they must
+// not reach the next program's input. Async-signal-safe.
+void DrainOwedReplies() {
+    int owed = repliesOwed;
+    if (owed <= 0 || !rawOn || keyboardFd < 0) return;
+    long long end = NowMs() + kOwedReplyWaitMs;
+    int state = 0;  // 0 outside, 1 after Esc, 2 after Esc [, 3 in CSI ?
+    while (owed > 0) {
+        long long left = end - NowMs();
+        if (left <= 0) break;
+        struct pollfd p {keyboardFd, POLLIN, 0};
+        int ready = poll(&p, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || !(p.revents & POLLIN)) break;
+        unsigned char buffer[256];
+        ssize_t n = read(keyboardFd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        for (ssize_t i = 0; i < n; ++i) {
+            unsigned char c = buffer[i];
+            if (c == 0x1B) state = 1;
+            else if (state == 1) state = c == '[' ? 2 : 0;
+            else if (state == 2) state = c == '?' ? 3 : 0;
+            else if (state == 3 && c == 'c') {
+                --owed;
+                state = 0;
+            } else if (state == 3 && !((c >= '0' && c <= '9') || c == ';')) state = 0;
+        }
+    }
+    repliesOwed = 0;
+}
+
 void OnEndingSignal(int signal) {
     int error = errno;
+    DrainOwedReplies();
     RestoreTerminal();
     errno = error;
     // The handler was reset on entry: the signal, blocked until we return,
@@ -153,6 +206,18 @@ int OwnDescriptor(int fd) {
     return moved;
 }
 
+// Raw mode from the user's settings, with or without the signal keys.
+void MakeRaw(bool signalKeys) {
+    raw = saved;
+    raw.c_iflag &= ~(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
+    raw.c_cflag |= CS8;
+    raw.c_lflag &= ~(ECHO | ICANON | IEXTEN);
+    if (!signalKeys) raw.c_lflag &= ~ISIG;
+    // Reads return at once with what is there: the reader polls.
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+}
+
 bool SameTerminal(int fd, int terminal) {
     struct stat a {}, b {};
     return isatty(fd) && fstat(fd, &a) == 0 && fstat(terminal, &b) == 0 && a.st_rdev == b.st_rdev;
@@ -186,14 +251,7 @@ TerminalFds AttachTerminal(bool signalKeys) {
     InstallIfDefault(SIGWINCH, OnResize, SA_RESTART);
 
     if (fds.keyboard >= 0 && tcgetattr(fds.keyboard, &saved) == 0) {
-        raw = saved;
-        raw.c_iflag &= ~(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
-        raw.c_cflag |= CS8;
-        raw.c_lflag &= ~(ECHO | ICANON | IEXTEN);
-        if (!signalKeys) raw.c_lflag &= ~ISIG;
-        // Reads return at once with what is there: the reader polls.
-        raw.c_cc[VMIN] = 0;
-        raw.c_cc[VTIME] = 0;
+        MakeRaw(signalKeys);
         rawWanted = 1;
     }
     return fds;
@@ -216,11 +274,29 @@ void SetSignalKeys(bool on) {
 
 void HoldTerminal() {
     if (held) return;
+    // Only a program that changes the terminal's settings joins its users:
+    // another program on the stand-in may have it raw already, and the
+    // user's own settings are the ones the first of us found. One that only
+    // passes bytes through (`velmorin f | less`) never puts any back.
+    if (rawWanted && JoinTerminalUsers(keyboardFd, saved)) {
+        joinedUsers = 1;
+        MakeRaw((raw.c_lflag & ISIG) != 0);
+    }
     held = 1;
     ApplyRaw();
 }
 
 bool TerminalHeld() { return held != 0; }
+
+int SignalOfKey(unsigned char character) {
+    if (!rawWanted || character == _POSIX_VDISABLE) return 0;
+    if (character == saved.c_cc[VINTR]) return SIGINT;
+    if (character == saved.c_cc[VQUIT]) return SIGQUIT;
+    if (character == saved.c_cc[VSUSP]) return SIGTSTP;
+    return 0;
+}
+
+void SetRepliesOwed(int count) { repliesOwed = count; }
 
 void WriteTerminal(const std::string &bytes) {
     HoldTerminal();

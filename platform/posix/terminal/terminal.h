@@ -30,6 +30,12 @@ bool TerminalHeld();
 bool TerminalSize(int fd, int &columns, int &rows);
 // The interrupt, quit and suspend keys: on, or delivered as plain bytes.
 void SetSignalKeys(bool on);
+// The signal the user's settings give a key's character (the terminal's
+// interrupt, quit and suspend keys), or 0.
+int SignalOfKey(unsigned char character);
+// Answers the terminal still owes to the reading loop's questions: an ending
+// signal waits briefly for them, so that they do not reach the next program.
+void SetRepliesOwed(int count);
 void WriteTerminal(const std::string &bytes);
 // The bytes to write when the terminal is given back; kept current by the
 // console after each update of the mirror.

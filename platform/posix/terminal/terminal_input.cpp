@@ -21,6 +21,7 @@
 #include "platform/posix/terminal/terminal.h"
 #include "platform/posix/terminal/terminal_input.h"
 #include "platform/posix/terminal/terminal_reader.h"
+#include "platform/posix/terminal/typed_ahead.h"
 #include "platform/posix/win32/win32_api.h"
 
 namespace standin {
@@ -48,24 +49,26 @@ constexpr int kIdleWaitMs = 5;
 
 // Keys typed as text, by the number of their press in the console input, in
 // the order typed; dropped once read, and given back at exit otherwise.
-struct QueuedText {
-    std::uint64_t record;
-    std::string text;
-};
 std::deque<QueuedText> typedAhead;
 
-bool IsCtrlC(const INPUT_RECORD &r) { return r.EventType == KEY_EVENT && r.Event.KeyEvent.uChar.AsciiChar == 0x03; }
+// The signal a key record stands for while processed input is on: Ctrl+C,
+// and the terminal's own interrupt, quit and suspend keys. 0 for none.
+int SignalOf(const INPUT_RECORD &r) {
+    if (r.EventType != KEY_EVENT) return 0;
+    unsigned char c = static_cast<unsigned char>(r.Event.KeyEvent.uChar.AsciiChar);
+    return c == 0x03 ? SIGINT : SignalOfKey(c);
+}
 
-// Takes the Ctrl+C records out, keeping the typed text's record numbers
-// right; true when one of them was a press.
-bool TakeCtrlC(std::vector<INPUT_RECORD> &records, std::vector<TypedText> &typed) {
-    bool pressed = false;
+// Takes the records of the signal keys out, keeping the typed text's record
+// numbers right; returns the signal of the first one pressed, or 0.
+int TakeSignalKeys(std::vector<INPUT_RECORD> &records, std::vector<TypedText> &typed) {
+    int pressed = 0;
     std::vector<std::size_t> newIndex(records.size());
     std::size_t kept = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
         newIndex[i] = kept;
-        if (IsCtrlC(records[i])) {
-            pressed = pressed || records[i].Event.KeyEvent.bKeyDown;
+        if (int signal = SignalOf(records[i])) {
+            if (pressed == 0 && records[i].Event.KeyEvent.bKeyDown) pressed = signal;
             continue;
         }
         records[kept++] = records[i];
@@ -75,25 +78,16 @@ bool TakeCtrlC(std::vector<INPUT_RECORD> &records, std::vector<TypedText> &typed
     return pressed;
 }
 
-// Ctrl+C as the terminal's own interrupt key delivers it: SIGINT to the
-// terminal's foreground process group. The keyboard protocol sends Ctrl+C as
-// a sequence, which the terminal's line discipline never turns into a signal.
-void Interrupt(int fd) {
+// A signal key as the terminal's own line discipline delivers it: the
+// signal to the terminal's foreground process group. The keyboard protocol
+// sends these keys as sequences, which the line discipline never turns into
+// signals, so processed input would otherwise differ by terminal.
+void SendSignalKey(int fd, int signal) {
     pid_t group = tcgetpgrp(fd);
     if (group > 0)
-        kill(-group, SIGINT);
+        kill(-group, signal);
     else
-        raise(SIGINT);
-}
-
-void AppendTyped(std::string &out, const std::string &text) {
-    if (!text.empty()) {
-        out += text;
-        return;
-    }
-    // Backspace: the last character goes, all of its UTF-8 bytes.
-    while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xC0) == 0x80) out.pop_back();
-    if (!out.empty()) out.pop_back();
+        raise(signal);
 }
 
 // At exit: the keyboard as it was found, and what the person typed ahead
@@ -105,18 +99,25 @@ void AppendTyped(std::string &out, const std::string &text) {
 // recall, an edit, an answer from the terminal). The key that ended a
 // program's wait for a key counts as typed ahead. Pushing input needs
 // TIOCSTI, which a kernel may refuse (dev.tty.legacy_tiocsti = 0); the text
-// is then lost, as it would be without this.
+// is then lost, as it would be without this. It goes back after the user's
+// own settings do, so that the terminal echoes it, its erase key reaches it
+// and its Enter ends a line, as for text typed at the prompt; and no more
+// than the terminal's input holds, which the kernel would cut anywhere.
 void GiveBackUnreadKeys() {
     while (busy.exchange(true)) sched_yield();
     std::vector<INPUT_RECORD> late;
     std::vector<TypedText> lateText;
     reader->Leave(late, &lateText);
     SetKeyboardMode("", "");
+    SetRepliesOwed(0);
     std::uint64_t head = InputHead();
-    std::string bytes;
-    for (const QueuedText &t : typedAhead)
-        if (t.record >= head) AppendTyped(bytes, t.text);
-    for (const TypedText &t : lateText) AppendTyped(bytes, t.text);
+    std::vector<QueuedText> typed(typedAhead.begin(), typedAhead.end());
+    for (TypedText &t : lateText) typed.push_back(QueuedText{head, std::move(t.text)});
+    int waiting = 0;
+    if (ioctl(reader->fd(), FIONREAD, &waiting) != 0 || waiting < 0) waiting = 0;
+    std::size_t room = kTerminalInputRoom - std::min<std::size_t>(static_cast<std::size_t>(waiting), kTerminalInputRoom);
+    std::string bytes = TextToGiveBack(typed, head, room);
+    RestoreTerminal();
     for (char c : bytes)
         if (ioctl(reader->fd(), TIOCSTI, &c) != 0) break;
 }
@@ -149,15 +150,22 @@ void PumpTerminalInput() {
         SetKeyboardMode(TerminalReader::kProtocolOn, TerminalReader::kProtocolOff);
         protocolIsKeyboardMode = true;
     }
-    bool interrupt = (InputMode() & ENABLE_PROCESSED_INPUT) && TakeCtrlC(records, typed);
+    SetRepliesOwed(reader->owed());
+    int signal = (InputMode() & ENABLE_PROCESSED_INPUT) ? TakeSignalKeys(records, typed) : 0;
     if (!records.empty()) {
         std::uint64_t first = QueueInput(records.data(), records.size());
         std::uint64_t head = InputHead();
         while (!typedAhead.empty() && typedAhead.front().record < head) typedAhead.pop_front();
         for (TypedText &t : typed) typedAhead.push_back(QueuedText{first + t.record, std::move(t.text)});
     }
+    bool gone = reader->gone();
     busy = false;
-    if (interrupt) Interrupt(reader->fd());
+    if (signal != 0) SendSignalKey(reader->fd(), signal);
+    // The terminal has gone and no key can come any more: as with a console
+    // that has no input, the program goes on to its end. Where the hang-up
+    // did not end the process (nohup, an ignored SIGHUP) that end is here,
+    // the same as its own: the exit status 0, the libraries' detach.
+    if (gone && !InputQueued()) std::exit(0);
 }
 
 }  // namespace standin

@@ -14,6 +14,7 @@ const char kShowCursor[] = "\x1b[?25h";
 const char kNoWrap[] = "\x1b[?7l";  // so the last cell of the last row never scrolls
 const char kWrap[] = "\x1b[?7h";
 const char kPlainPen[] = "\x1b[0m";
+constexpr WORD kDefaultPair = 0x07;
 
 // The console's colour bits are blue, green, red; the terminal's red, green, blue.
 int AnsiColour(int bgr) { return ((bgr & 4) >> 2) | (bgr & 2) | ((bgr & 1) << 2); }
@@ -30,6 +31,16 @@ std::string CursorTo(int x, int y) {
 }
 
 std::string PenFor(WORD attribute) {
+    // The console's default pair, light grey on black, is the terminal's own
+    // default colours, as Windows Terminal draws it: on a light terminal the
+    // cleared screen stays light, and the user's later output on cells the
+    // console drew keeps the terminal's colours.
+    if ((attribute & 0xFF) == kDefaultPair) {
+        std::string pen = "\x1b[0";
+        if (attribute & COMMON_LVB_REVERSE_VIDEO) pen += ";7";
+        if (attribute & COMMON_LVB_UNDERSCORE) pen += ";4";
+        return pen + "m";
+    }
     int foreground = (attribute & FOREGROUND_INTENSITY ? 90 : 30) + AnsiColour(attribute & 7);
     int background = (attribute & BACKGROUND_INTENSITY ? 100 : 40) + AnsiColour((attribute >> 4) & 7);
     std::string pen = "\x1b[0;" + std::to_string(foreground) + ";" + std::to_string(background);

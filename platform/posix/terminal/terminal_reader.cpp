@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -47,6 +48,10 @@ bool TerminalReader::Read(int timeoutMs) {
         char buffer[kReadChunk];
         ssize_t n = read(fd_, buffer, sizeof buffer);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        // Nothing where the terminal said there was something: another
+        // program reading the same terminal took it first. Only a terminal
+        // that also reports its hang-up has gone.
+        if (n == 0 && !(p.revents & (POLLHUP | POLLERR))) break;
         if (n <= 0) {
             hungUp_ = true;  // the terminal has gone: no more keys will come
             break;
@@ -101,7 +106,12 @@ void TerminalReader::Pump(std::vector<INPUT_RECORD> &out, std::vector<TypedText>
 }
 
 void TerminalReader::Wait(int timeoutMs) {
-    if (hungUp_ || !pending_.empty()) return;
+    if (hungUp_) return;
+    if (!pending_.empty()) {
+        Millis waited = clock_() - lastArrival_;
+        if (waited >= kEscWait) return;
+        timeoutMs = std::min(timeoutMs, static_cast<int>(kEscWait - waited));
+    }
     pollfd p{fd_, POLLIN, 0};
     while (poll(&p, 1, timeoutMs) < 0 && errno == EINTR) {
     }

@@ -47,7 +47,8 @@ public:
     void Pump(std::vector<INPUT_RECORD> &out, std::vector<TypedText> *typed = nullptr);
 
     // Waits at most timeoutMs for the terminal to send something; at once
-    // when bytes are already waiting to be decoded or the terminal is gone.
+    // when the terminal is gone, and while bytes wait to be decoded only
+    // until their pause has run out.
     void Wait(int timeoutMs);
 
     // Hands the keyboard back: waits, at most until kReplyWaitAtExit after
@@ -57,6 +58,11 @@ public:
     void Leave(std::vector<INPUT_RECORD> &out, std::vector<TypedText> *typed = nullptr);
 
     Protocol protocol() const { return protocol_; }
+    // Answers to the questions still to come from the terminal, while they
+    // may still come: a terminal silent that long is taken never to answer.
+    int owed() const { return clock_() - askedAt_ < kReplyWaitAtExit ? owed_ : 0; }
+    // The terminal has hung up, and everything it sent has been decoded.
+    bool gone() const { return hungUp_ && pending_.empty(); }
     int fd() const { return fd_; }
 
 private:
