@@ -108,3 +108,31 @@ TEST(StandinConsole, AReadWaitsUntilARecordArrives) {
     writer.join();
     CloseHandle(in);
 }
+
+// Ctrl+C is the character 3 from the main keyboard: with ENHANCED_KEY the
+// record is another key's (Ctrl+Break gives one) and is queued as written,
+// processed input or not.
+TEST(StandinConsole, AnEnhancedCharacter3IsNoCtrlCAndIsQueued) {
+    HANDLE in = Open("CONIN$");
+    DWORD mode = 0;
+    ASSERT_TRUE(GetConsoleMode(in, &mode));
+    ASSERT_TRUE(SetConsoleMode(in, ENABLE_PROCESSED_INPUT));
+    ASSERT_TRUE(FlushConsoleInputBuffer(in));
+    INPUT_RECORD records[2] = {};
+    for (INPUT_RECORD &r : records) {
+        r.EventType = KEY_EVENT;
+        r.Event.KeyEvent.wRepeatCount = 1;
+        r.Event.KeyEvent.wVirtualKeyCode = 0x03;  // VK_CANCEL
+        r.Event.KeyEvent.wVirtualScanCode = 0x46;
+        r.Event.KeyEvent.uChar.AsciiChar = 0x03;
+        r.Event.KeyEvent.dwControlKeyState = LEFT_CTRL_PRESSED | ENHANCED_KEY;
+    }
+    records[0].Event.KeyEvent.bKeyDown = TRUE;
+    DWORD count = 0;
+    ASSERT_TRUE(WriteConsoleInputA(in, records, 2, &count));
+    ASSERT_TRUE(GetNumberOfConsoleInputEvents(in, &count));
+    EXPECT_EQ(count, 2u);
+    FlushConsoleInputBuffer(in);
+    SetConsoleMode(in, mode);
+    CloseHandle(in);
+}

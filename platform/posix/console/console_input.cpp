@@ -23,12 +23,6 @@ bool IsMouseMove(const INPUT_RECORD &r) {
     return r.EventType == MOUSE_EVENT && r.Event.MouseEvent.dwEventFlags == MOUSE_MOVED;
 }
 
-// The key record of Ctrl+C: the character 3 from the main keyboard.
-bool IsCtrlC(const INPUT_RECORD &r) {
-    return r.EventType == KEY_EVENT && r.Event.KeyEvent.uChar.AsciiChar == 0x03 &&
-           !(r.Event.KeyEvent.dwControlKeyState & ENHANCED_KEY);
-}
-
 std::atomic<std::uint64_t> readCalls{0};
 std::mutex faultLock;
 StandinReadFault readFault = STANDIN_READ_WORKS;
@@ -164,7 +158,7 @@ STANDIN_API BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *records, D
         return TRUE;
     });
     // Outside the lock: what the signal runs may use the console.
-    if (done && interrupted) kill(getpid(), SIGINT);
+    if (done && interrupted) SendSignalKey(SIGINT);
     return done;
 }
 

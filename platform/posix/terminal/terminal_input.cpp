@@ -52,11 +52,12 @@ constexpr int kIdleWaitMs = 5;
 std::deque<QueuedText> typedAhead;
 
 // The signal a key record stands for while processed input is on: Ctrl+C,
-// and the terminal's own interrupt, quit and suspend keys. 0 for none.
+// and the terminal's own interrupt, quit and suspend keys, all from the
+// main keyboard. 0 for none.
 int SignalOf(const INPUT_RECORD &r) {
-    if (r.EventType != KEY_EVENT) return 0;
-    unsigned char c = static_cast<unsigned char>(r.Event.KeyEvent.uChar.AsciiChar);
-    return c == 0x03 ? SIGINT : SignalOfKey(c);
+    if (IsCtrlC(r)) return SIGINT;
+    if (r.EventType != KEY_EVENT || (r.Event.KeyEvent.dwControlKeyState & ENHANCED_KEY)) return 0;
+    return SignalOfKey(static_cast<unsigned char>(r.Event.KeyEvent.uChar.AsciiChar));
 }
 
 // Takes the records of the signal keys out, keeping the typed text's record
@@ -76,18 +77,6 @@ int TakeSignalKeys(std::vector<INPUT_RECORD> &records, std::vector<TypedText> &t
     records.resize(kept);
     for (TypedText &t : typed) t.record = newIndex[t.record];
     return pressed;
-}
-
-// A signal key as the terminal's own line discipline delivers it: the
-// signal to the terminal's foreground process group. The keyboard protocol
-// sends these keys as sequences, which the line discipline never turns into
-// signals, so processed input would otherwise differ by terminal.
-void SendSignalKey(int fd, int signal) {
-    pid_t group = tcgetpgrp(fd);
-    if (group > 0)
-        kill(-group, signal);
-    else
-        raise(signal);
 }
 
 // At exit: the keyboard as it was found, and what the person typed ahead
@@ -123,6 +112,23 @@ void GiveBackUnreadKeys() {
 }
 
 }  // namespace
+
+bool IsCtrlC(const INPUT_RECORD &r) {
+    return r.EventType == KEY_EVENT && r.Event.KeyEvent.uChar.AsciiChar == 0x03 &&
+           !(r.Event.KeyEvent.dwControlKeyState & ENHANCED_KEY);
+}
+
+// The keyboard protocol sends the signal keys as sequences, which the line
+// discipline never turns into signals, so processed input would otherwise
+// differ by terminal.
+void SendSignalKey(int signal) {
+    int fd = TerminalInputFd();
+    pid_t group = fd >= 0 ? tcgetpgrp(fd) : -1;
+    if (group > 0)
+        kill(-group, signal);
+    else
+        kill(getpid(), signal);
+}
 
 void PumpTerminalInput() {
     HoldTerminal();
@@ -160,7 +166,7 @@ void PumpTerminalInput() {
     }
     bool gone = reader->gone();
     busy = false;
-    if (signal != 0) SendSignalKey(reader->fd(), signal);
+    if (signal != 0) SendSignalKey(signal);
     // The terminal has gone and no key can come any more: as with a console
     // that has no input, the program goes on to its end. Where the hang-up
     // did not end the process (nohup, an ignored SIGHUP) that end is here,
