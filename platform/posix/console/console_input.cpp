@@ -85,13 +85,17 @@ STANDIN_API BOOL PeekConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD le
     });
 }
 
-void standin::FaultConsoleReads(StandinReadFault fault, std::uint32_t count) {
+namespace standin {
+
+void FaultConsoleReads(StandinReadFault fault, std::uint32_t count) {
     std::lock_guard<std::mutex> guard(faultLock);
     readFault = fault;
     faultsLeft = fault == STANDIN_READ_WORKS ? 0 : count;
 }
 
-std::uint64_t standin::ConsoleReadCalls() { return readCalls; }
+std::uint64_t ConsoleReadCalls() { return readCalls; }
+
+}  // namespace standin
 
 // Waits, as Windows does, until at least one record is there.
 STANDIN_API BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {

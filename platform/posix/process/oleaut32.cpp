@@ -1,6 +1,7 @@
-// SysAllocStringByteLen, SysStringByteLen and SysFreeString for the stand-in:
-// one allocator for every module of the process, with the layout of the
-// platform's own.
+// oleaut32 for the stand-in: the string allocator, SysAllocStringByteLen,
+// SysStringByteLen and SysFreeString, which the library's contract with its
+// callers rests on. One allocator for every module of the process, with the
+// layout of the platform's own.
 #include <sys/mman.h>
 
 #include <cstdint>
