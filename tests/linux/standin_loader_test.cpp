@@ -26,13 +26,13 @@ TEST(StandinLoader, EveryThreadRecordIsFreedAtItsThreadsEnd) {
 }
 
 TEST(StandinLoader, AttachFailsWithoutMemoryForTheAttachingThreadsRecord) {
-    Startup = StartupRecord{};
+    LibraryStart = LibraryStartup{};
     StandinFailGlobalAlloc(true);
     BOOL result = LibraryEntry(nullptr, DLL_PROCESS_ATTACH, nullptr);
     StandinFailGlobalAlloc(false);
     EXPECT_EQ(result, FALSE);
-    EXPECT_EQ(Startup.attachResult, 0);
-    TlsFree(Startup.threadSlot);  // a failed attach keeps the slot it took
+    EXPECT_EQ(LibraryStart.attachResult, 0);
+    TlsFree(LibraryStart.threadSlot);  // a failed attach keeps the slot it took
     OleUninitialize();
 }
 
