@@ -135,34 +135,42 @@ void PumpTerminalInput() {
     // A program that only waits for keys still has its screen redrawn.
     RedrawIfDisturbed();
     if (busy.exchange(true)) return;
-    if (reader == nullptr) {
-        int fd = TerminalInputFd();
-        if (fd < 0) {
-            busy = false;
-            return;
+    // Running out of memory fails the input function that pumps, and the keys
+    // of that one pump are lost; the next call pumps again.
+    int signal = 0;
+    try {
+        if (reader == nullptr) {
+            int fd = TerminalInputFd();
+            if (fd < 0) {
+                busy = false;
+                return;
+            }
+            reader = new TerminalReader(fd, MonotonicMillis);
+            std::atexit(GiveBackUnreadKeys);
         }
-        reader = new TerminalReader(fd, MonotonicMillis);
-        std::atexit(GiveBackUnreadKeys);
-    }
-    std::vector<INPUT_RECORD> records;
-    std::vector<TypedText> typed;
-    reader->Pump(records, &typed);
-    if (records.empty() && !InputQueued()) {
-        reader->Wait(kIdleWaitMs);
+        std::vector<INPUT_RECORD> records;
+        std::vector<TypedText> typed;
         reader->Pump(records, &typed);
-    }
-    if (!protocolIsKeyboardMode && reader->protocol() == TerminalReader::Protocol::On) {
-        // A stop or an ending signal switches it off too; a continue back on.
-        SetKeyboardMode(TerminalReader::kProtocolOn, TerminalReader::kProtocolOff);
-        protocolIsKeyboardMode = true;
-    }
-    SetRepliesOwed(reader->owed());
-    int signal = (InputMode() & ENABLE_PROCESSED_INPUT) ? TakeSignalKeys(records, typed) : 0;
-    if (!records.empty()) {
-        std::uint64_t first = QueueInput(records.data(), records.size());
-        std::uint64_t head = InputHead();
-        while (!typedAhead.empty() && typedAhead.front().record < head) typedAhead.pop_front();
-        for (TypedText &t : typed) typedAhead.push_back(QueuedText{first + t.record, std::move(t.text)});
+        if (records.empty() && !InputQueued()) {
+            reader->Wait(kIdleWaitMs);
+            reader->Pump(records, &typed);
+        }
+        if (!protocolIsKeyboardMode && reader->protocol() == TerminalReader::Protocol::On) {
+            // A stop or an ending signal switches it off too; a continue back on.
+            SetKeyboardMode(TerminalReader::kProtocolOn, TerminalReader::kProtocolOff);
+            protocolIsKeyboardMode = true;
+        }
+        SetRepliesOwed(reader->owed());
+        signal = (InputMode() & ENABLE_PROCESSED_INPUT) ? TakeSignalKeys(records, typed) : 0;
+        if (!records.empty()) {
+            std::uint64_t first = QueueInput(records.data(), records.size());
+            std::uint64_t head = InputHead();
+            while (!typedAhead.empty() && typedAhead.front().record < head) typedAhead.pop_front();
+            for (TypedText &t : typed) typedAhead.push_back(QueuedText{first + t.record, std::move(t.text)});
+        }
+    } catch (...) {
+        busy = false;
+        throw;
     }
     bool gone = reader->gone();
     busy = false;
