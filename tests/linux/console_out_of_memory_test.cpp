@@ -48,15 +48,6 @@ HANDLE Open(const char *name) {
 
 constexpr DWORD kRecords = 40;
 
-INPUT_RECORD Key(char c) {
-    INPUT_RECORD r{};
-    r.EventType = KEY_EVENT;
-    r.Event.KeyEvent.bKeyDown = TRUE;
-    r.Event.KeyEvent.wRepeatCount = 1;
-    r.Event.KeyEvent.uChar.AsciiChar = c;
-    return r;
-}
-
 using Step = BOOL (*)(Session &);
 
 // Each succeeds when memory does not run out. The first is the process's
@@ -86,8 +77,8 @@ const Step kSession[] = {
     [](Session &s) { return BOOL((s.in = Open("CONIN$")) != INVALID_HANDLE_VALUE); },
     [](Session &s) { return FlushConsoleInputBuffer(s.in); },
     [](Session &s) {
-        INPUT_RECORD records[kRecords];
-        for (DWORD i = 0; i < kRecords; ++i) records[i] = Key(static_cast<char>('a' + i % 26));
+        INPUT_RECORD records[kRecords] = {};
+        for (INPUT_RECORD &r : records) r.EventType = FOCUS_EVENT;
         DWORD written = 0;
         return WriteConsoleInputA(s.in, records, kRecords, &written);
     },
