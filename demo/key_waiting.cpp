@@ -3,6 +3,7 @@
 #include "demo/key_waiting.h"
 
 #include "demo/console_state.h"
+#include "demo/pace.h"
 #include "platform/windows.h"
 
 namespace {
@@ -34,12 +35,12 @@ std::int32_t KeyWaiting() {
     for (;;) {
         INPUT_RECORD event;
         DWORD count = 0;
-        if (!PeekConsoleInputA(input, &event, 1, &count) || count == 0) return 0;
-        if (IsCountedKeyPress(event)) return -1;
+        if (!PeekConsoleInputA(input, &event, 1, &count) || count == 0) return kFalse;
+        if (IsCountedKeyPress(event)) return kTrue;
         // A removal that fails leaves the event at the head, and peeking again
         // would find it again for ever: answer "no key" now and let the next
         // call look afresh, so that no single call can spin.
         DWORD removed = 0;
-        if (!ReadConsoleInputA(input, &event, 1, &removed) || removed != 1) return 0;
+        if (!ReadConsoleInputA(input, &event, 1, &removed) || removed != 1) return kFalse;
     }
 }

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-// -1 when a key press is at the head of the console input, left there; 0 when
-// none is. Releases, lone modifier presses and every other kind of event ahead
-// of the first press are removed, oldest first. Never waits.
+// kTrue (-1) when a key press is at the head of the console input, left
+// there; kFalse (0) when none is (demo/pace.h). Releases, lone modifier
+// presses and every other kind of event ahead of the first press are
+// removed, oldest first. Never waits.
 std::int32_t KeyWaiting();

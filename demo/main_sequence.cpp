@@ -4,13 +4,13 @@
 #include "demo/console.h"
 #include "demo/console_state.h"
 #include "demo/key_waiting.h"
+#include "demo/pace.h"
 #include "include/velmorin.h"
 #include "runtime/strings.h"
 
 namespace {
 
 constexpr auto kSentence = MakeLiteral("dit is een zin.");
-constexpr std::int32_t kTrue = -1;
 
 }  // namespace
 

@@ -7,20 +7,31 @@
 #include "runtime/stack_guard.h"
 #include "runtime/startup.h"
 
+namespace {
+
+// What the program's start-up captured.
+struct ProgramStartup {
+    std::uint32_t showCommand;  // the window show command
+    const char *commandTail;    // the command line past the program's name; not a copy
+    HMODULE moduleHandle;       // the program's own module
+};
+
+ProgramStartup ProgramStart;
+
+}  // namespace
+
 extern "C" DECLSPEC_NORETURN UNPROTECTED_FRAME void WINAPI ProgramEntry() {
     SeedStackGuard();
     SetUpConsole();
-    Startup.startReason = kStartReasonProcessStart;
-
     STARTUPINFOA info{};
     info.cb = sizeof info;
     GetStartupInfoA(&info);
-    Startup.showCommand = ShowCommandOf(info);
-    Startup.commandTail = SkipProgramName(GetCommandLineA());
-    Startup.moduleHandle = GetModuleHandleA(nullptr);
+    ProgramStart.showCommand = ShowCommandOf(info);
+    ProgramStart.commandTail = SkipProgramName(GetCommandLineA());
+    ProgramStart.moduleHandle = GetModuleHandleA(nullptr);
 
-    InitialiseRuntime(Startup);
+    InitialiseRuntime(kStartReasonProcessStart);
 
-    std::int32_t result = Main(Startup.moduleHandle, 0, Startup.commandTail, Startup.showCommand);
+    std::int32_t result = Main(ProgramStart.moduleHandle, 0, ProgramStart.commandTail, ProgramStart.showCommand);
     ExitProcess(static_cast<UINT>(result));
 }

@@ -2,6 +2,7 @@
 // scroll, line ends, clearing, and cursor moves. Positions are the console's
 // own 16-bit ones, so buffers of any size the console allows are served.
 #include "demo/console.h"
+#include "demo/pace.h"
 
 #include "runtime/strings.h"
 
@@ -107,14 +108,7 @@ void MoveCursor(std::int32_t column, std::int32_t row) {
     if (row < 1 || row > screen.height) row = wasRow;
     SetConsoleCursorPosition(Console.screen, COORD{static_cast<SHORT>(column - 1), static_cast<SHORT>(row - 1)});
     Console.pendingScroll = kNoScrollOwed;
-    // After an upward move the program gives up the processor twice, about a
-    // millisecond each, before it writes again: the console shows the cursor
-    // in its new place before text lands above the row it left. The pause is
-    // part of how the program paces the console, not of the cells it writes.
-    if (row < wasRow) {
-        Sleep(1);
-        Sleep(1);
-    }
+    if (row < wasRow) PauseAfterUpwardMove();
 }
 
 void ScrollUpOneLine() {
@@ -136,16 +130,7 @@ void ClearScreen() {
     FillConsoleOutputCharacterA(Console.screen, ' ', count, COORD{0, 0}, &written);
     FillConsoleOutputAttribute(Console.screen, CurrentAttribute(), count, COORD{0, 0}, &written);
     MoveCursor(1, 1);
-    // After the fills, the first 64 cells are written again through the text
-    // writer, four spaces at a time, so that the clear ends as writing from
-    // the top left does: with the writer's wrap and, on a buffer of fewer
-    // than 64 cells, its scroll, and with the pauses of the cursor's move
-    // back up when the spaces took it below the first row. Whatever watches
-    // the console's writes (a screen reader, a recording of the session)
-    // sees the top of the screen written, not only filled. The cells stay
-    // blank and the cursor home either way, so no reading of the buffer can
-    // tell these writes happened; only a record of the calls can.
-    for (int i = 0; i < 16; ++i) WriteSpaces(4);
+    for (int i = 0; i < kClearRewrites; ++i) WriteSpaces(kClearRewriteSpaces);
     MoveCursor(1, 1);
     ResumeCursor();
 }

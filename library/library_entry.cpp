@@ -6,16 +6,18 @@
 #include "runtime/stack_guard.h"
 #include "runtime/startup.h"
 
+LibraryStartup LibraryStart;
+
 namespace {
 
 // The process attach proper; false when the library cannot serve the process.
 bool AttachProcess() {
-    Startup.attachResult = 0;
-    Startup.threadSlot = TlsAlloc();
-    if (Startup.threadSlot == TLS_OUT_OF_INDEXES) return false;
+    LibraryStart.attachResult = 0;
+    LibraryStart.threadSlot = TlsAlloc();
+    if (LibraryStart.threadSlot == TLS_OUT_OF_INDEXES) return false;
     // A slot obtained before this failure is not given back.
     if (GetThreadRecord() == nullptr) return false;
-    Startup.attachResult = 1;
+    LibraryStart.attachResult = 1;
     return true;
 }
 
@@ -24,15 +26,15 @@ bool AttachProcess() {
 extern "C" UNPROTECTED_FRAME BOOL WINAPI LibraryEntry(HINSTANCE, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) SeedStackGuard();
     OleInitialize(nullptr);
-    if (reason == DLL_PROCESS_ATTACH && !AttachProcess()) return Startup.attachResult;
+    if (reason == DLL_PROCESS_ATTACH && !AttachProcess()) return LibraryStart.attachResult;
 
-    Startup.startReason = reason;
+    LibraryStart.startReason = reason;
     if (reason == DLL_THREAD_ATTACH) GetThreadRecord();  // on failure, made on first need
     if (reason == DLL_THREAD_DETACH) ReleaseThreadRecord();
-    InitialiseRuntime(Startup);
+    InitialiseRuntime(LibraryStart.startReason);
     // The loader passes null for an unload (FreeLibrary, dlclose) and
     // anything else at the process's end.
-    if (reason == DLL_PROCESS_DETACH && ReleaseThreadRecords(reserved == nullptr)) TlsFree(Startup.threadSlot);
+    if (reason == DLL_PROCESS_DETACH && ReleaseThreadRecords(reserved == nullptr)) TlsFree(LibraryStart.threadSlot);
     if (reason == DLL_THREAD_DETACH) OleUninitialize();
-    return Startup.attachResult;
+    return LibraryStart.attachResult;
 }

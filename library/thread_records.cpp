@@ -2,7 +2,7 @@
 // and at an unload all at once.
 #include "library/thread_records.h"
 
-#include "runtime/startup.h"
+#include "library/library_entry.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ bool FreeRecord(ThreadRecord *record) {
 }  // namespace
 
 ThreadRecord *GetThreadRecord() {
-    auto *record = static_cast<ThreadRecord *>(TlsGetValue(Startup.threadSlot));
+    auto *record = static_cast<ThreadRecord *>(TlsGetValue(LibraryStart.threadSlot));
     if (record != nullptr) return record;
     record = static_cast<ThreadRecord *>(GlobalAlloc(GPTR, sizeof(ThreadRecord)));
     if (record == nullptr) return nullptr;
@@ -45,18 +45,18 @@ ThreadRecord *GetThreadRecord() {
     if (liveRecords != nullptr) liveRecords->previous = record;
     liveRecords = record;
     UnlockRecords();
-    TlsSetValue(Startup.threadSlot, record);
+    TlsSetValue(LibraryStart.threadSlot, record);
     return record;
 }
 
 bool ReleaseThreadRecord() {
-    auto *record = static_cast<ThreadRecord *>(TlsGetValue(Startup.threadSlot));
+    auto *record = static_cast<ThreadRecord *>(TlsGetValue(LibraryStart.threadSlot));
     if (record == nullptr) return true;
     LockRecords();
     bool freed = FreeRecord(record);
     UnlockRecords();
     if (!freed) return false;  // the slot still holds it
-    TlsSetValue(Startup.threadSlot, nullptr);
+    TlsSetValue(LibraryStart.threadSlot, nullptr);
     return true;
 }
 

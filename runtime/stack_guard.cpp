@@ -1,12 +1,14 @@
 // The stack guard of the Windows deliverables, which link no C run-time: its
 // seeding where the loader has left it at the default value, and the routine
-// that ends the process when a frame finds its copy overwritten. The guard
-// itself is the load configuration's cookie (runtime/load_config.cpp).
+// that ends the process when a frame finds its copy overwritten, which is
+// also the deliverables' one fast fail. The guard itself is the load
+// configuration's cookie (runtime/load_config.cpp).
 #include "runtime/stack_guard.h"
 
 #include <cstdint>
 
 #include "platform/windows.h"
+#include "runtime/fast_fail.h"
 
 namespace {
 
@@ -29,19 +31,20 @@ extern "C" {
 extern std::uintptr_t __stack_chk_guard;
 
 // Reached from a frame whose copy of the guard no longer matches: the stack
-// is not to be trusted, so no handler of the process may run. Ends the
-// process at once, with a fast fail where the system has one (no handler,
-// straight to error reporting), and by terminating it otherwise; both leave
-// the status of a stack buffer overrun.
-[[noreturn]] UNPROTECTED_FRAME void __stack_chk_fail() {
-    constexpr DWORD kFastFailAvailable = 23;    // PF_FASTFAIL_AVAILABLE
-    constexpr unsigned kStackCookieFailure = 2;  // FAST_FAIL_STACK_COOKIE_CHECK_FAILURE
-    if (IsProcessorFeaturePresent(kFastFailAvailable)) __asm__ volatile("int $0x29" : : "c"(kStackCookieFailure));
+// is not to be trusted, so no handler of the process may run.
+[[noreturn]] UNPROTECTED_FRAME void __stack_chk_fail() { FailFast(kFastFailStackCookie); }
+
+}  // extern "C"
+
+// A fast fail where the system has one (no handler, straight to error
+// reporting), and terminating the process otherwise; both leave the status
+// of a stack buffer overrun, which Windows gives every fast fail.
+[[noreturn]] UNPROTECTED_FRAME void FailFast(unsigned code) {
+    constexpr DWORD kFastFailAvailable = 23;  // PF_FASTFAIL_AVAILABLE
+    if (IsProcessorFeaturePresent(kFastFailAvailable)) __asm__ volatile("int $0x29" : : "c"(code));
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(0xC0000409));  // STATUS_STACK_BUFFER_OVERRUN
     __builtin_trap();
 }
-
-}  // extern "C"
 
 UNPROTECTED_FRAME void SeedStackGuard() {
     if (__stack_chk_guard != kDefaultStackGuard) return;

@@ -5,10 +5,8 @@
 #include "runtime/module_hooks.h"
 #include "runtime/strings.h"
 
-StartupRecord Startup;
-
-void InitialiseRuntime(const StartupRecord &record) {
-    if (record.startReason != kStartReasonProcessStart) return;
+void InitialiseRuntime(std::uint32_t startReason) {
+    if (startReason != kStartReasonProcessStart) return;
     EmptyData = 0;
     InitialiseModuleState();
     SetFloatingPointControl();

@@ -4,13 +4,18 @@
 #include <cstring>
 
 #include "runtime/allocator.h"
+#include "runtime/fast_fail.h"
 #include "runtime/runtime_error.h"
 
 unsigned char EmptyData;
 
 namespace {
 
+// A push past the stack's capacity or a look at an empty stack is a fault
+// of the calling code, never of the input: the process ends at once rather
+// than write or read outside the frame.
 void Push(CallFrame &frame, TempEntry entry) {
+    if (frame.temporaryDepth >= kTemporaryCapacity) FailFast(kFastFailRangeCheck);
     frame.temporaries[frame.temporaryDepth++] = entry;
 }
 
@@ -58,6 +63,7 @@ void PushBorrowed(CallFrame &frame, StringHandle handle) {
 }
 
 const TempEntry &TopEntry(const CallFrame &frame) {
+    if (frame.temporaryDepth == 0 || frame.temporaryDepth > kTemporaryCapacity) FailFast(kFastFailRangeCheck);
     return frame.temporaries[frame.temporaryDepth - 1];
 }
 

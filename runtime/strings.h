@@ -2,6 +2,18 @@
 // of a frame, assignment with its copy-or-move rules, and release of a
 // function's locals. Failures record run-time error 7 and leave the empty
 // string in place.
+//
+// The module is the whole ownership model of a function with strings, more
+// than the deliverables call today. VELMORIN does by hand, in one pass, what
+// AssignString from a borrowed handle and PopInto would do (two new strings,
+// in that order); the program pops only owned entries, and nothing pushes a
+// borrowed one. AssignString, PushBorrowed and PopInto's borrowed path stay,
+// with their tests, as the rules those hand-made paths must keep: a change
+// to what VELMORIN allocates, or a new function with a string local or
+// parameter, is checked against them. VELMORIN also releases its one local
+// through a slot table (ReleaseLocals), as every function with string locals
+// is to, so that adding a local is a line in its table rather than a release
+// on each way out.
 #pragma once
 
 #include "runtime/allocator.h"
@@ -51,14 +63,17 @@ void PushLiteral(CallFrame &frame, const LiteralRecord<N> &literal) {
     PushLiteral(frame, literal.count);
 }
 // Moves an owned handle onto the stack: the caller gives it up, and the frame
-// must later pop it into a cell or release it. Cannot fail.
+// must later pop it into a cell or release it. Cannot fail. Every push onto
+// a full stack (kTemporaryCapacity entries) ends the process at once, as a
+// fast fail: it is a fault of the caller, and the frame must not be overrun.
 void PushOwned(CallFrame &frame, StringHandle handle);
 // Pushes a handle the frame does not own (a variable's or a caller's). It is
 // never released through the stack, and is copied wherever it is stored; its
 // owner must keep it alive until the entry is popped. Cannot fail.
 void PushBorrowed(CallFrame &frame, StringHandle handle);
 // The entry on top, still on the stack and still owned by the frame. The
-// reference is valid until the next push or pop.
+// reference is valid until the next push or pop. On an empty stack the
+// process ends at once, as a push onto a full one does.
 const TempEntry &TopEntry(const CallFrame &frame);
 
 // Pops into a fresh cell whose previous content is not looked at (and so

@@ -30,7 +30,7 @@ bool OleInitialisedHere() {
 
 class LibraryEntryTest : public ::testing::Test {
 protected:
-    void SetUp() override { Startup = StartupRecord{}; }
+    void SetUp() override { LibraryStart = LibraryStartup{}; }
 };
 
 }  // namespace
@@ -38,22 +38,22 @@ protected:
 TEST_F(LibraryEntryTest, ProcessAttachPreparesTheLibraryAndEveryLaterCallReturnsOne) {
     EmptyData = 0xAA;
     ASSERT_EQ(LibraryEntry(nullptr, DLL_PROCESS_ATTACH, nullptr), TRUE);
-    EXPECT_EQ(Startup.attachResult, 1);
-    EXPECT_EQ(Startup.startReason, static_cast<std::uint32_t>(DLL_PROCESS_ATTACH));
+    EXPECT_EQ(LibraryStart.attachResult, 1);
+    EXPECT_EQ(LibraryStart.startReason, static_cast<std::uint32_t>(DLL_PROCESS_ATTACH));
     EXPECT_EQ(EmptyData, 0) << "the string module's empty data is set at attach";
     EXPECT_EQ(X87ControlWord() & ~kX87ReservedBit, 0x133F);
-    auto *record = static_cast<ThreadRecord *>(TlsGetValue(Startup.threadSlot));
+    auto *record = static_cast<ThreadRecord *>(TlsGetValue(LibraryStart.threadSlot));
     ASSERT_NE(record, nullptr) << "the attaching thread gets its record";
     EXPECT_EQ(record->lastError, 0u);
     EXPECT_TRUE(OleInitialisedHere());
 
     OnNewThread([] {
         EXPECT_EQ(LibraryEntry(nullptr, DLL_THREAD_ATTACH, nullptr), TRUE);
-        EXPECT_EQ(Startup.startReason, static_cast<std::uint32_t>(DLL_THREAD_ATTACH));
-        EXPECT_NE(TlsGetValue(Startup.threadSlot), nullptr);
+        EXPECT_EQ(LibraryStart.startReason, static_cast<std::uint32_t>(DLL_THREAD_ATTACH));
+        EXPECT_NE(TlsGetValue(LibraryStart.threadSlot), nullptr);
         EXPECT_TRUE(OleInitialisedHere());
         EXPECT_EQ(LibraryEntry(nullptr, DLL_THREAD_DETACH, nullptr), TRUE);
-        EXPECT_EQ(TlsGetValue(Startup.threadSlot), nullptr) << "thread detach frees the record";
+        EXPECT_EQ(TlsGetValue(LibraryStart.threadSlot), nullptr) << "thread detach frees the record";
         // The detach initialises and uninitialises once; the attach's initialisation stays.
         EXPECT_TRUE(OleInitialisedHere());
         OleUninitialize();
@@ -61,8 +61,8 @@ TEST_F(LibraryEntryTest, ProcessAttachPreparesTheLibraryAndEveryLaterCallReturns
     });
 
     EXPECT_EQ(LibraryEntry(nullptr, DLL_PROCESS_DETACH, nullptr), TRUE);
-    EXPECT_EQ(Startup.startReason, static_cast<std::uint32_t>(DLL_PROCESS_DETACH));
-    EXPECT_EQ(Startup.attachResult, 1);
+    EXPECT_EQ(LibraryStart.startReason, static_cast<std::uint32_t>(DLL_PROCESS_DETACH));
+    EXPECT_EQ(LibraryStart.attachResult, 1);
     // The attach and the detach each initialised OLE on this thread; no call undoes it.
     OleUninitialize();
     OleUninitialize();
@@ -72,10 +72,10 @@ TEST_F(LibraryEntryTest, AttachFailsWhenNoThreadLocalIndexIsLeft) {
     std::vector<DWORD> taken;
     for (DWORD index; (index = TlsAlloc()) != TLS_OUT_OF_INDEXES;) taken.push_back(index);
     ASSERT_FALSE(taken.empty());
-    Startup.startReason = 0x77;
+    LibraryStart.startReason = 0x77;
     EXPECT_EQ(LibraryEntry(nullptr, DLL_PROCESS_ATTACH, nullptr), FALSE);
-    EXPECT_EQ(Startup.attachResult, 0);
-    EXPECT_EQ(Startup.startReason, 0x77u) << "a failed attach does not write the reason";
+    EXPECT_EQ(LibraryStart.attachResult, 0);
+    EXPECT_EQ(LibraryStart.startReason, 0x77u) << "a failed attach does not write the reason";
     for (DWORD index : taken) TlsFree(index);
     OleUninitialize();  // the failed attach initialised OLE and does not undo it
 }
@@ -83,9 +83,9 @@ TEST_F(LibraryEntryTest, AttachFailsWhenNoThreadLocalIndexIsLeft) {
 TEST_F(LibraryEntryTest, ThreadDetachWithoutARecordStillBalancesOle) {
     ASSERT_EQ(LibraryEntry(nullptr, DLL_PROCESS_ATTACH, nullptr), TRUE);
     OnNewThread([] {
-        ASSERT_EQ(TlsGetValue(Startup.threadSlot), nullptr);
+        ASSERT_EQ(TlsGetValue(LibraryStart.threadSlot), nullptr);
         EXPECT_EQ(LibraryEntry(nullptr, DLL_THREAD_DETACH, nullptr), TRUE);
-        EXPECT_EQ(TlsGetValue(Startup.threadSlot), nullptr);
+        EXPECT_EQ(TlsGetValue(LibraryStart.threadSlot), nullptr);
         EXPECT_FALSE(OleInitialisedHere());
     });
     LibraryEntry(nullptr, DLL_PROCESS_DETACH, nullptr);
@@ -98,15 +98,15 @@ TEST_F(LibraryEntryTest, RaisedErrorsReachTheThreadsOwnRecord) {
     OnNewThread([] {
         // No thread attach: the record is made on first need.
         RecordThreadError(0x8007);
-        auto *record = static_cast<ThreadRecord *>(TlsGetValue(Startup.threadSlot));
+        auto *record = static_cast<ThreadRecord *>(TlsGetValue(LibraryStart.threadSlot));
         ASSERT_NE(record, nullptr);
         EXPECT_EQ(record->lastError, 0x8007u);
         RecordThreadError(0x8003);
         EXPECT_EQ(record->lastError, 0x8003u) << "the latest error word is kept";
         LibraryEntry(nullptr, DLL_THREAD_DETACH, nullptr);
-        EXPECT_EQ(TlsGetValue(Startup.threadSlot), nullptr);
+        EXPECT_EQ(TlsGetValue(LibraryStart.threadSlot), nullptr);
     });
-    auto *own = static_cast<ThreadRecord *>(TlsGetValue(Startup.threadSlot));
+    auto *own = static_cast<ThreadRecord *>(TlsGetValue(LibraryStart.threadSlot));
     ASSERT_NE(own, nullptr);
     EXPECT_EQ(own->lastError, 0u) << "another thread's error stays in that thread's record";
     LibraryEntry(nullptr, DLL_PROCESS_DETACH, nullptr);

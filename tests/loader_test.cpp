@@ -10,7 +10,7 @@
 
 #include "library/thread_records.h"
 #include "platform/windows.h"
-#include "runtime/startup.h"
+#include "library/library_entry.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ struct Probe {
     void (*freeString)(StringOf) = nullptr;
     void (*failAllocations)(bool) = nullptr;
     unsigned (*liveStrings)() = nullptr;
-    const StartupRecord *(*startup)() = nullptr;
+    const LibraryStartup *(*startup)() = nullptr;
     ThreadRecord *(*threadRecord)() = nullptr;
 
     bool Load() {
@@ -65,7 +65,7 @@ struct Probe {
 TEST(LoadedLibrary, AttachesAndServesManyThreadsAtOnce) {
     Probe probe;
     ASSERT_TRUE(probe.Load()) << PROBE_LIBRARY << " error " << GetLastError();
-    const StartupRecord *startup = probe.startup();
+    const LibraryStartup *startup = probe.startup();
     EXPECT_EQ(startup->attachResult, 1);
     EXPECT_NE(startup->threadSlot, TLS_OUT_OF_INDEXES);
     EXPECT_NE(probe.threadRecord(), nullptr) << "the loading thread got its record at attach";

@@ -117,9 +117,7 @@ TEST(StartUp, ShowCommandIsTheGivenOneOnlyWhenFlagged) {
 TEST(StartUp, AfterInitialisationADivisionByZeroGivesAnInfinity) {
     FloatingPointControlKept kept;
     LoadTrappingFloatingPointControl();
-    StartupRecord record{};
-    record.startReason = kStartReasonProcessStart;
-    InitialiseRuntime(record);
+    InitialiseRuntime(kStartReasonProcessStart);
 #if defined(__i386__) || defined(__x86_64__)
     // Checked before dividing: without the set-up the division would trap.
     ASSERT_EQ(ReadX87Control() & ~kX87ReservedBit, 0x133F)

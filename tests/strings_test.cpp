@@ -114,6 +114,18 @@ TEST_F(StringTest, TemporaryStackIsLastInFirstOut) {
     EXPECT_EQ(frame.temporaryDepth, 0u);
 }
 
+// Past its bounds the stack ends the process rather than touch memory
+// outside the frame.
+TEST_F(StringTest, APushOntoAFullStackOrALookAtAnEmptyOneEndsTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CallFrame frame{};
+    EXPECT_DEATH(TopEntry(frame), "");
+    for (int i = 0; i < kTemporaryCapacity; ++i) PushOwned(frame, nullptr);
+    EXPECT_EQ(TopEntry(frame).handle, nullptr) << "a full stack still shows its top";
+    EXPECT_DEATH(PushOwned(frame, nullptr), "");
+    EXPECT_EQ(frame.temporaryDepth, static_cast<std::uint32_t>(kTemporaryCapacity));
+}
+
 TEST_F(StringTest, LiteralsAreCopiedWhole) {
     static constexpr auto kEmpty = MakeLiteral("");
     static constexpr auto kSentence = MakeLiteral("dit is een zin.");

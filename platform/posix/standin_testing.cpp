@@ -5,7 +5,7 @@
 #include "platform/posix/console/console_input.h"
 #include "platform/posix/loader/loader.h"
 #include "platform/posix/loader/thread_slots.h"
-#include "platform/posix/process/ole_and_memory.h"
+#include "platform/posix/process/process_readings.h"
 #include "platform/posix/terminal/terminal.h"
 
 int32_t StandinOleInitializeDepth(void) { return standin::OleInitializeDepth(); }

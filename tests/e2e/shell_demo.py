@@ -125,7 +125,34 @@ class Shell:
         return read(path)
 
     def close(self):
+        """Ends the pane and waits for all that ran in it to be gone: bash
+        writes its history into the work folder when the server hangs up on
+        it, and the folder is removed next."""
+        try:
+            pids = descendants(int(tmux("display-message", "-p", "-t", "0", "#{pane_pid}").strip()))
+        except (subprocess.CalledProcessError, ValueError):
+            pids = []
         subprocess.run(["tmux", "-L", server, "kill-server"], stderr=subprocess.DEVNULL)
+        wait_for(lambda: not any(os.path.exists(f"/proc/{pid}") for pid in pids), 10)
+
+
+def descendants(pid):
+    """The process and all its descendants, as /proc has them now."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                # The parent is the second field after the name in parentheses.
+                parent = int(f.read().rsplit(")", 1)[1].split()[1])
+        except (OSError, ValueError, IndexError):
+            continue
+        children.setdefault(parent, []).append(int(entry))
+    found, todo = [], [pid]
+    while todo:
+        p = todo.pop()
+        found.append(p)
+        todo.extend(children.get(p, []))
+    return found
 
 
 def scenario(function):

@@ -229,6 +229,13 @@ TEST(KeyDecoder, XtermModifiersOnCursorKeys) {
 TEST(KeyDecoder, FunctionKeysInEveryCommonEncoding) {
     CheckTable({
         {"F1 SS3", Esc("OP"), F(1)},
+        {"application keypad 0", Esc("Op"), Tap(VK_NUMPAD0, 0x52, '0')},
+        {"application keypad 9", Esc("Oy"), Tap(VK_NUMPAD9, 0x49, '9')},
+        {"application keypad *", Esc("Oj"), Tap(VK_MULTIPLY, 0x37, '*')},
+        {"application keypad .", Esc("On"), Tap(VK_DECIMAL, 0x53, '.')},
+        {"application keypad Enter", Esc("OM"), Tap(VK_RETURN, 0x1C, '\r', ENH)},
+        {"application keypad Ctrl+Enter", Esc("O5M"), Held(CTRL, Tap(VK_RETURN, 0x1C, '\r', ENH))},
+        {"SS3 l is no keypad key", Esc("Ol"), kUnnamed},
         {"F2 SS3", Esc("OQ"), F(2)},
         {"F3 SS3", Esc("OR"), F(3)},
         {"F4 SS3", Esc("OS"), F(4)},

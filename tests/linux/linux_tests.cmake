@@ -3,6 +3,30 @@
 # under hostile conditions, from a shell and under valgrind. Included from
 # this folder's parent's list.
 
+# Two libraries, the second depending on the first, for the loader's order
+# of thread notifications; the unit tests load them.
+foreach(which first second)
+  add_library(order_${which} SHARED linux/order_library.cpp)
+  target_include_directories(order_${which} PRIVATE ${CMAKE_SOURCE_DIR})
+  velmorin_test_library(order_${which})
+endforeach()
+target_compile_definitions(order_first PRIVATE ORDER_FIRST ORDER_NAME='F')
+target_compile_definitions(order_second PRIVATE ORDER_NAME='S')
+target_link_libraries(order_second PRIVATE order_first)
+add_dependencies(unit_tests order_second)
+target_compile_definitions(unit_tests PRIVATE "ORDER_FIRST_LIBRARY=\"$<TARGET_FILE:order_first>\""
+                                              "ORDER_SECOND_LIBRARY=\"$<TARGET_FILE:order_second>\"")
+
+# The console functions when memory runs out, through an operator new of
+# this program's own that the whole process uses.
+add_executable(console_out_of_memory_test linux/console_out_of_memory_test.cpp)
+target_include_directories(console_out_of_memory_test PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(console_out_of_memory_test PRIVATE ${VELMORIN_GTEST})
+velmorin_standin_program(console_out_of_memory_test)
+set_target_properties(console_out_of_memory_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELMORIN_TESTS_OUT})
+add_test(NAME console_out_of_memory COMMAND console_out_of_memory_test)
+set_tests_properties(console_out_of_memory PROPERTIES TIMEOUT 300)
+
 # A program that reads the console as the stand-in's programs do, typed at
 # through tmux by the terminal key test.
 add_executable(key_probe linux/key_probe.cpp)

@@ -108,3 +108,31 @@ TEST(StandinConsole, AReadWaitsUntilARecordArrives) {
     writer.join();
     CloseHandle(in);
 }
+
+// Ctrl+C is the character 3 from the main keyboard: with ENHANCED_KEY the
+// record is another key's (Ctrl+Break gives one) and is queued as written,
+// processed input or not.
+TEST(StandinConsole, AnEnhancedCharacter3IsNoCtrlCAndIsQueued) {
+    HANDLE in = Open("CONIN$");
+    DWORD mode = 0;
+    ASSERT_TRUE(GetConsoleMode(in, &mode));
+    ASSERT_TRUE(SetConsoleMode(in, ENABLE_PROCESSED_INPUT));
+    ASSERT_TRUE(FlushConsoleInputBuffer(in));
+    INPUT_RECORD ctrlBreak{};
+    ctrlBreak.EventType = KEY_EVENT;
+    ctrlBreak.Event.KeyEvent.bKeyDown = TRUE;
+    ctrlBreak.Event.KeyEvent.wRepeatCount = 1;
+    ctrlBreak.Event.KeyEvent.wVirtualKeyCode = 0x03;  // VK_CANCEL
+    ctrlBreak.Event.KeyEvent.wVirtualScanCode = 0x46;
+    ctrlBreak.Event.KeyEvent.uChar.AsciiChar = 0x03;
+    ctrlBreak.Event.KeyEvent.dwControlKeyState = LEFT_CTRL_PRESSED | ENHANCED_KEY;
+    DWORD count = 0;
+    ASSERT_TRUE(WriteConsoleInputA(in, &ctrlBreak, 1, &count));
+    INPUT_RECORD queued{};
+    EXPECT_TRUE(PeekConsoleInputA(in, &queued, 1, &count));
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(queued.Event.KeyEvent.wVirtualKeyCode, 0x03);
+    SetConsoleMode(in, mode);
+    FlushConsoleInputBuffer(in);
+    CloseHandle(in);
+}

@@ -26,14 +26,32 @@ TEST(StandinLoader, EveryThreadRecordIsFreedAtItsThreadsEnd) {
 }
 
 TEST(StandinLoader, AttachFailsWithoutMemoryForTheAttachingThreadsRecord) {
-    Startup = StartupRecord{};
+    LibraryStart = LibraryStartup{};
     StandinFailGlobalAlloc(true);
     BOOL result = LibraryEntry(nullptr, DLL_PROCESS_ATTACH, nullptr);
     StandinFailGlobalAlloc(false);
     EXPECT_EQ(result, FALSE);
-    EXPECT_EQ(Startup.attachResult, 0);
-    TlsFree(Startup.threadSlot);  // a failed attach keeps the slot it took
+    EXPECT_EQ(LibraryStart.attachResult, 0);
+    TlsFree(LibraryStart.threadSlot);  // a failed attach keeps the slot it took
     OleUninitialize();
+}
+
+// A thread's detaches run in the reverse of its attaches: a library gets
+// its detach before those it depends on, which may still serve it.
+TEST(StandinLoader, ThreadDetachesRunLastLoadedFirst) {
+    HMODULE second = LoadLibraryA(ORDER_SECOND_LIBRARY);  // loads the first before it
+    HMODULE first = LoadLibraryA(ORDER_FIRST_LIBRARY);
+    ASSERT_NE(second, nullptr);
+    ASSERT_NE(first, nullptr);
+    auto notes = reinterpret_cast<const char *(*)()>(GetProcAddress(first, "OrderNotes"));
+    auto clear = reinterpret_cast<void (*)()>(GetProcAddress(first, "OrderClearNotes"));
+    ASSERT_NE(notes, nullptr);
+    ASSERT_NE(clear, nullptr);
+    clear();
+    std::thread([] {}).join();
+    EXPECT_STREQ(notes(), "F2S2S3F3");
+    FreeLibrary(second);
+    FreeLibrary(first);
 }
 
 TEST(StandinLoader, OleDepthFollowsTheEntryPointsCalls) {

@@ -16,8 +16,8 @@ PROBE_EXPORT VelmorinString ProbeVelmorin(const VelmorinString *text) { return V
 PROBE_EXPORT void ProbeFreeString(VelmorinString string) { FreeString(string); }
 PROBE_EXPORT void ProbeFailAllocations(bool fail) { counting_allocator::FailAll(fail); }
 PROBE_EXPORT unsigned ProbeLiveStrings() { return counting_allocator::Live(); }
-PROBE_EXPORT const StartupRecord *ProbeStartup() { return &Startup; }
+PROBE_EXPORT const LibraryStartup *ProbeStartup() { return &LibraryStart; }
 PROBE_EXPORT ThreadRecord *ProbeThreadRecord() {
-    return static_cast<ThreadRecord *>(TlsGetValue(Startup.threadSlot));
+    return static_cast<ThreadRecord *>(TlsGetValue(LibraryStart.threadSlot));
 }
 }

@@ -26,23 +26,27 @@ HANDLE StandardHandle(ConsoleCore &console, int fd, HandleKind consoleKind) {
     return AddHandle(console, HandleEntry{HandleKind::Screen, kReadWrite, console.active});
 }
 
+// When making the console runs out of memory, the console function that
+// asked for it fails and the next one tries again; the terminal is taken
+// only once all the same.
 ConsoleCore *CreateConsole() {
-    // Never destroyed: handles stay usable while other modules shut down.
-    auto *console = new ConsoleCore;
+    static const TerminalFds terminal = AttachTerminal((kDefaultInputMode & ENABLE_PROCESSED_INPUT) != 0);
+    auto console = std::make_unique<ConsoleCore>();
     console->inputMode = kDefaultInputMode;
-    console->terminal = AttachTerminal((kDefaultInputMode & ENABLE_PROCESSED_INPUT) != 0);
+    console->terminal = terminal;
     int columns = 80, rows = 25;
     TerminalSize(console->terminal.display, columns, rows);
-    columns = std::clamp(columns, 1, 32766);
-    rows = std::clamp(rows, 1, 32766);
+    columns = std::clamp(columns, 1, kLargestSide);
+    rows = std::clamp(rows, 1, kLargestSide);
     console->display = COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
     console->active = std::make_shared<ScreenBuffer>();
-    InitBuffer(*console->active, columns, rows, 0x07);
+    if (InitBuffer(*console->active, columns, rows, 0x07) != ERROR_SUCCESS) throw std::bad_alloc();
     console->first = console->active;
     console->standard[0] = StandardHandle(*console, STDIN_FILENO, HandleKind::Input);
     console->standard[1] = StandardHandle(*console, STDOUT_FILENO, HandleKind::Screen);
     console->standard[2] = StandardHandle(*console, STDERR_FILENO, HandleKind::Screen);
-    return console;
+    // Never destroyed: handles stay usable while other modules shut down.
+    return console.release();
 }
 
 }  // namespace
@@ -60,8 +64,14 @@ ConsoleCore &TheConsole() {
 
 HANDLE AddHandle(ConsoleCore &console, HandleEntry entry) {
     std::uintptr_t value = console.nextHandle;
+    try {
+        console.handles.emplace(value, std::move(entry));
+    } catch (const std::bad_alloc &) {
+        // The table never had it: a descriptor opened for it is closed here.
+        if (entry.ownsFd) close(entry.fd);
+        throw;
+    }
     console.nextHandle += 4;
-    console.handles.emplace(value, std::move(entry));
     return reinterpret_cast<HANDLE>(value);
 }
 
@@ -130,14 +140,21 @@ void RedrawTerminal(ConsoleCore &console) {
     if (TakeResize()) {
         int columns, rows;
         if (TerminalSize(console.terminal.display, columns, rows))
-            console.display = COORD{static_cast<SHORT>(std::min(columns, 32766)), static_cast<SHORT>(std::min(rows, 32766))};
+            console.display = COORD{static_cast<SHORT>(std::min(columns, kLargestSide)),
+                                    static_cast<SHORT>(std::min(rows, kLargestSide))};
         console.mirror.Invalidate();
     }
     if (TakeRedraw()) console.mirror.Invalidate();
-    std::string bytes = console.mirror.Update(ComposeFrame(*console.active, console.display.X, console.display.Y));
-    if (!bytes.empty()) WriteTerminal(bytes);
-    // Also when nothing was written: a hidden cursor moves without bytes.
-    if (console.mirror.Started()) SetHandBack(console.mirror.HandBack());
+    // The change is made whether or not the terminal shows it: a redraw that
+    // runs out of memory leaves the terminal to be drawn whole next time.
+    try {
+        std::string bytes = console.mirror.Update(ComposeFrame(*console.active, console.display.X, console.display.Y));
+        if (!bytes.empty()) WriteTerminal(bytes);
+        // Also when nothing was written: a hidden cursor moves without bytes.
+        if (console.mirror.Started()) SetHandBack(console.mirror.HandBack());
+    } catch (const std::bad_alloc &) {
+        console.mirror.Invalidate();
+    }
 }
 
 void RedrawIfDisturbed() {
@@ -154,6 +171,11 @@ COORD LargestWindow(const ConsoleCore &console, const ScreenBuffer &buffer) {
 BOOL Fail(DWORD error) {
     SetLastError(error);
     return FALSE;
+}
+
+HANDLE FailHandle(DWORD error) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace standin

@@ -3,11 +3,14 @@
 // step that mirrors the active buffer onto the terminal after a change.
 #pragma once
 
+#include <cxxabi.h>
+
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -105,5 +108,66 @@ COORD LargestWindow(const ConsoleCore &console, const ScreenBuffer &buffer);
 
 // Sets the last error and returns FALSE: the shape of every failure.
 BOOL Fail(DWORD error);
+// The same for the functions that give a handle.
+HANDLE FailHandle(DWORD error);
+
+// The boundary of every console function: its body runs here, and nothing
+// thrown inside the stand-in unwinds into the caller, which may be C or
+// anything else. Running out of memory gives the function's failure value
+// with ERROR_NOT_ENOUGH_MEMORY, as Windows reports it; any other exception
+// is a fault of ours and gives the failure value with
+// ERROR_INVALID_FUNCTION. A thread's cancellation goes on unwinding, as it
+// must.
+template <class Result, class Body>
+Result AtBoundary(Result failure, Body &&body) {
+    try {
+        return body();
+    } catch (abi::__forced_unwind &) {
+        throw;
+    } catch (const std::bad_alloc &) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+    } catch (...) {
+        Fail(ERROR_INVALID_FUNCTION);
+    }
+    return failure;
+}
+
+// A console function's body under the console's lock, at the boundary.
+template <class Result, class Body>
+Result OnConsole(Result failure, Body &&body) {
+    return AtBoundary(failure, [&] {
+        LockedConsole c;
+        return body(c.console);
+    });
+}
+
+// A function of a screen buffer's handle that only reads the buffer:
+// ERROR_INVALID_HANDLE when the handle is none.
+template <class Body>
+BOOL ReadingScreen(HANDLE output, Body &&body) {
+    return OnConsole(FALSE, [&](ConsoleCore &console) {
+        ScreenBuffer *buffer = FindScreen(console, output);
+        return buffer == nullptr ? Fail(ERROR_INVALID_HANDLE) : body(console, *buffer);
+    });
+}
+
+// A function that changes a screen buffer: as above, and when it succeeds
+// and the buffer is the one on the terminal, the terminal shows the change.
+template <class Body>
+BOOL ChangingScreen(HANDLE output, Body &&body) {
+    return ReadingScreen(output, [&](ConsoleCore &console, ScreenBuffer &buffer) {
+        if (!body(console, buffer)) return FALSE;
+        ShowChanges(console, buffer);
+        return TRUE;
+    });
+}
+
+// A function of the console input buffer's handle.
+template <class Body>
+BOOL OnInput(HANDLE input, Body &&body) {
+    return OnConsole(FALSE, [&](ConsoleCore &console) {
+        return IsInputHandle(console, input) ? body(console) : Fail(ERROR_INVALID_HANDLE);
+    });
+}
 
 }  // namespace standin

@@ -67,16 +67,16 @@ HANDLE OpenFile(ConsoleCore &console, LPCSTR name, DWORD access, DWORD dispositi
     default: break;
     }
     int fd = open(name, flags, 0666);
-    if (fd < 0) return SetLastError(OpenError(name, errno)), INVALID_HANDLE_VALUE;
+    if (fd < 0) return FailHandle(OpenError(name, errno));
     struct stat info {};
     if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         close(fd);
-        return SetLastError(ERROR_ACCESS_DENIED), INVALID_HANDLE_VALUE;
+        return FailHandle(ERROR_ACCESS_DENIED);
     }
     if (fd <= STDERR_FILENO) {
         int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
         close(fd);
-        if (moved < 0) return SetLastError(ERROR_TOO_MANY_OPEN_FILES), INVALID_HANDLE_VALUE;
+        if (moved < 0) return FailHandle(ERROR_TOO_MANY_OPEN_FILES);
         fd = moved;
     }
     return AddHandle(console, FileEntry(fd, access, true));
@@ -85,101 +85,115 @@ HANDLE OpenFile(ConsoleCore &console, LPCSTR name, DWORD access, DWORD dispositi
 }  // namespace
 
 STANDIN_API HANDLE GetStdHandle(DWORD which) {
-    LockedConsole c;
-    HANDLE *slot = StandardSlot(c.console, which);
-    if (slot == nullptr) return SetLastError(ERROR_INVALID_HANDLE), INVALID_HANDLE_VALUE;
-    return *slot;
+    return OnConsole(INVALID_HANDLE_VALUE, [&](ConsoleCore &console) {
+        HANDLE *slot = StandardSlot(console, which);
+        return slot == nullptr ? FailHandle(ERROR_INVALID_HANDLE) : *slot;
+    });
 }
 
 // The handle is kept as given, open or not, as Windows keeps it.
 STANDIN_API BOOL SetStdHandle(DWORD which, HANDLE handle) {
-    LockedConsole c;
-    HANDLE *slot = StandardSlot(c.console, which);
-    if (slot == nullptr) return Fail(ERROR_INVALID_HANDLE);
-    *slot = handle;
-    return TRUE;
+    return OnConsole(FALSE, [&](ConsoleCore &console) {
+        HANDLE *slot = StandardSlot(console, which);
+        if (slot == nullptr) return Fail(ERROR_INVALID_HANDLE);
+        *slot = handle;
+        return TRUE;
+    });
 }
 
 // The console devices, the null device, and files by their paths.
 STANDIN_API HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
                                HANDLE) {
-    if (name == nullptr) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
-    if (disposition < CREATE_NEW || disposition >= TRUNCATE_EXISTING)
-        return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
-    LockedConsole c;
-    bool input = Named(name, "CONIN$");
-    bool output = Named(name, "CONOUT$");
-    if (Named(name, "CON")) {
-        // The plain device name picks its side by the access asked for.
-        DWORD side = access & (GENERIC_READ | GENERIC_WRITE);
-        input = side == GENERIC_READ;
-        output = side == GENERIC_WRITE;
-        if (!input && !output) return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
-    }
-    // A process without a controlling terminal has no console, as a Windows
-    // process started without one.
-    if ((input || output) && !c.console.terminal.console) return SetLastError(ERROR_INVALID_HANDLE), INVALID_HANDLE_VALUE;
-    if (input) return AddHandle(c.console, HandleEntry{HandleKind::Input, access, nullptr});
-    if (output) return AddHandle(c.console, HandleEntry{HandleKind::Screen, access, c.console.active});
-    if (Named(name, "NUL")) return AddHandle(c.console, HandleEntry{HandleKind::Null, access, nullptr});
-    if (*name == 0) return SetLastError(ERROR_PATH_NOT_FOUND), INVALID_HANDLE_VALUE;
-    return OpenFile(c.console, name, access, disposition);
+    if (name == nullptr) return FailHandle(ERROR_PATH_NOT_FOUND);
+    if (disposition < CREATE_NEW || disposition >= TRUNCATE_EXISTING) return FailHandle(ERROR_INVALID_PARAMETER);
+    return OnConsole(INVALID_HANDLE_VALUE, [&](ConsoleCore &console) {
+        bool input = Named(name, "CONIN$");
+        bool output = Named(name, "CONOUT$");
+        if (Named(name, "CON")) {
+            // The plain device name picks its side by the access asked for.
+            DWORD side = access & (GENERIC_READ | GENERIC_WRITE);
+            input = side == GENERIC_READ;
+            output = side == GENERIC_WRITE;
+            if (!input && !output) return FailHandle(ERROR_INVALID_PARAMETER);
+        }
+        // A process without a controlling terminal has no console, as a
+        // Windows process started without one.
+        if ((input || output) && !console.terminal.console) return FailHandle(ERROR_INVALID_HANDLE);
+        if (input) return AddHandle(console, HandleEntry{HandleKind::Input, access, nullptr});
+        if (output) return AddHandle(console, HandleEntry{HandleKind::Screen, access, console.active});
+        if (Named(name, "NUL")) return AddHandle(console, HandleEntry{HandleKind::Null, access, nullptr});
+        if (*name == 0) return FailHandle(ERROR_PATH_NOT_FOUND);
+        return OpenFile(console, name, access, disposition);
+    });
 }
 
 STANDIN_API BOOL CloseHandle(HANDLE handle) {
-    LockedConsole c;
-    if (!CloseConsoleHandle(c.console, handle)) return Fail(ERROR_INVALID_HANDLE);
-    return TRUE;
+    return OnConsole(FALSE, [&](ConsoleCore &console) {
+        return CloseConsoleHandle(console, handle) ? TRUE : Fail(ERROR_INVALID_HANDLE);
+    });
 }
 
+namespace {
+
+// The entry of a handle that has a console mode: the input buffer or a
+// screen buffer; null when it is neither.
+HandleEntry *ModeHolder(ConsoleCore &console, HANDLE handle) {
+    HandleEntry *entry = FindHandle(console, handle);
+    bool hasMode = entry != nullptr && (entry->kind == HandleKind::Input || entry->kind == HandleKind::Screen);
+    return hasMode ? entry : nullptr;
+}
+
+}  // namespace
+
 STANDIN_API BOOL GetConsoleMode(HANDLE handle, LPDWORD mode) {
-    LockedConsole c;
-    HandleEntry *entry = FindHandle(c.console, handle);
-    if (entry == nullptr || (entry->kind != HandleKind::Input && entry->kind != HandleKind::Screen))
-        return Fail(ERROR_INVALID_HANDLE);
-    if (mode == nullptr) return Fail(ERROR_NOACCESS);
-    *mode = entry->kind == HandleKind::Input ? c.console.inputMode : entry->screen->mode;
-    return TRUE;
+    return OnConsole(FALSE, [&](ConsoleCore &console) {
+        HandleEntry *entry = ModeHolder(console, handle);
+        if (entry == nullptr) return Fail(ERROR_INVALID_HANDLE);
+        if (mode == nullptr) return Fail(ERROR_NOACCESS);
+        *mode = entry->kind == HandleKind::Input ? console.inputMode : entry->screen->mode;
+        return TRUE;
+    });
 }
 
 STANDIN_API BOOL SetConsoleMode(HANDLE handle, DWORD mode) {
-    LockedConsole c;
-    HandleEntry *entry = FindHandle(c.console, handle);
-    if (entry == nullptr || (entry->kind != HandleKind::Input && entry->kind != HandleKind::Screen))
-        return Fail(ERROR_INVALID_HANDLE);
-    if (entry->kind == HandleKind::Screen) {
-        if (mode & ~kOutputModeBits) return Fail(ERROR_INVALID_PARAMETER);
-        entry->screen->mode = mode;
+    return OnConsole(FALSE, [&](ConsoleCore &console) {
+        HandleEntry *entry = ModeHolder(console, handle);
+        if (entry == nullptr) return Fail(ERROR_INVALID_HANDLE);
+        if (entry->kind == HandleKind::Screen) {
+            if (mode & ~kOutputModeBits) return Fail(ERROR_INVALID_PARAMETER);
+            entry->screen->mode = mode;
+            return TRUE;
+        }
+        // An input mode is taken even when it is then reported as wrong.
+        bool processedBefore = console.inputMode & ENABLE_PROCESSED_INPUT;
+        console.inputMode = mode;
+        bool processed = mode & ENABLE_PROCESSED_INPUT;
+        if (processed != processedBefore) SetSignalKeys(processed);
+        bool echoWithoutLines = (mode & ENABLE_ECHO_INPUT) && !(mode & ENABLE_LINE_INPUT);
+        if ((mode & ~kInputModeBits) || echoWithoutLines) return Fail(ERROR_INVALID_PARAMETER);
         return TRUE;
-    }
-    // An input mode is taken even when it is then reported as wrong.
-    bool processedBefore = c.console.inputMode & ENABLE_PROCESSED_INPUT;
-    c.console.inputMode = mode;
-    bool processed = mode & ENABLE_PROCESSED_INPUT;
-    if (processed != processedBefore) SetSignalKeys(processed);
-    bool echoWithoutLines = (mode & ENABLE_ECHO_INPUT) && !(mode & ENABLE_LINE_INPUT);
-    if ((mode & ~kInputModeBits) || echoWithoutLines) return Fail(ERROR_INVALID_PARAMETER);
-    return TRUE;
+    });
 }
 
 STANDIN_API HANDLE CreateConsoleScreenBuffer(DWORD access, DWORD, const SECURITY_ATTRIBUTES *, DWORD flags,
                                              LPVOID reserved) {
-    if (flags != CONSOLE_TEXTMODE_BUFFER || reserved != nullptr)
-        return SetLastError(ERROR_INVALID_PARAMETER), INVALID_HANDLE_VALUE;
-    LockedConsole c;
-    const ScreenBuffer &active = *c.console.active;
-    auto buffer = std::make_shared<ScreenBuffer>();
-    DWORD error = InitBuffer(*buffer, active.window.Right - active.window.Left + 1,
-                             active.window.Bottom - active.window.Top + 1, active.attributes);
-    if (error != ERROR_SUCCESS) return SetLastError(error), INVALID_HANDLE_VALUE;
-    return AddHandle(c.console, HandleEntry{HandleKind::Screen, access, std::move(buffer)});
+    if (flags != CONSOLE_TEXTMODE_BUFFER || reserved != nullptr) return FailHandle(ERROR_INVALID_PARAMETER);
+    return OnConsole(INVALID_HANDLE_VALUE, [&](ConsoleCore &console) {
+        const ScreenBuffer &active = *console.active;
+        auto buffer = std::make_shared<ScreenBuffer>();
+        DWORD error = InitBuffer(*buffer, active.window.Right - active.window.Left + 1,
+                                 active.window.Bottom - active.window.Top + 1, active.attributes);
+        if (error != ERROR_SUCCESS) return FailHandle(error);
+        return AddHandle(console, HandleEntry{HandleKind::Screen, access, std::move(buffer)});
+    });
 }
 
 STANDIN_API BOOL SetConsoleActiveScreenBuffer(HANDLE output) {
-    LockedConsole c;
-    HandleEntry *entry = FindHandle(c.console, output);
-    if (entry == nullptr || entry->kind != HandleKind::Screen || !(entry->access & GENERIC_WRITE))
-        return Fail(ERROR_INVALID_HANDLE);
-    Activate(c.console, entry->screen);
-    return TRUE;
+    return OnConsole(FALSE, [&](ConsoleCore &console) {
+        HandleEntry *entry = FindHandle(console, output);
+        if (entry == nullptr || entry->kind != HandleKind::Screen || !(entry->access & GENERIC_WRITE))
+            return Fail(ERROR_INVALID_HANDLE);
+        Activate(console, entry->screen);
+        return TRUE;
+    });
 }

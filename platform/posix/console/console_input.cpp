@@ -23,12 +23,6 @@ bool IsMouseMove(const INPUT_RECORD &r) {
     return r.EventType == MOUSE_EVENT && r.Event.MouseEvent.dwEventFlags == MOUSE_MOVED;
 }
 
-// The key record of Ctrl+C: the character 3 from the main keyboard.
-bool IsCtrlC(const INPUT_RECORD &r) {
-    return r.EventType == KEY_EVENT && r.Event.KeyEvent.uChar.AsciiChar == 0x03 &&
-           !(r.Event.KeyEvent.dwControlKeyState & ENHANCED_KEY);
-}
-
 std::atomic<std::uint64_t> readCalls{0};
 std::mutex faultLock;
 StandinReadFault readFault = STANDIN_READ_WORKS;
@@ -81,23 +75,29 @@ DWORD InputMode() {
 }  // namespace standin
 
 STANDIN_API BOOL PeekConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
-    PumpTerminalInput();
-    LockedConsole c;
-    if (DWORD error = CheckCallerArray(input, records, length > 0, read)) return Fail(error);
-    if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
-    *read = CopyOut(c.console.input, records, length);
-    return TRUE;
+    return AtBoundary(FALSE, [&] {
+        PumpTerminalInput();
+        if (DWORD error = CheckCallerArray(input, records, length > 0, read)) return Fail(error);
+        return OnInput(input, [&](ConsoleCore &console) {
+            *read = CopyOut(console.input, records, length);
+            return TRUE;
+        });
+    });
 }
 
-// Waits, as Windows does, until at least one record is there.
-void standin::FaultConsoleReads(StandinReadFault fault, std::uint32_t count) {
+namespace standin {
+
+void FaultConsoleReads(StandinReadFault fault, std::uint32_t count) {
     std::lock_guard<std::mutex> guard(faultLock);
     readFault = fault;
     faultsLeft = fault == STANDIN_READ_WORKS ? 0 : count;
 }
 
-std::uint64_t standin::ConsoleReadCalls() { return readCalls; }
+std::uint64_t ConsoleReadCalls() { return readCalls; }
 
+}  // namespace standin
+
+// Waits, as Windows does, until at least one record is there.
 STANDIN_API BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
     ++readCalls;
     switch (TakeReadFault()) {
@@ -107,74 +107,83 @@ STANDIN_API BOOL ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD le
         return TRUE;
     case STANDIN_READ_WORKS: break;
     }
-    ConsoleCore &console = TheConsole();
-    for (;;) {
-        PumpTerminalInput();
-        std::unique_lock<std::mutex> hold(console.lock);
-        if (DWORD error = CheckCallerArray(input, records, length > 0, read)) return Fail(error);
-        if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
-        if (length == 0 || !console.input.empty()) {
-            DWORD count = CopyOut(console.input, records, length);
-            console.input.erase(console.input.begin(), console.input.begin() + count);
-            *read = count;
-            return TRUE;
+    return AtBoundary(FALSE, [&] {
+        ConsoleCore &console = TheConsole();
+        for (;;) {
+            PumpTerminalInput();
+            std::unique_lock<std::mutex> hold(console.lock);
+            if (DWORD error = CheckCallerArray(input, records, length > 0, read)) return Fail(error);
+            if (!IsInputHandle(console, input)) return Fail(ERROR_INVALID_HANDLE);
+            if (length == 0 || !console.input.empty()) {
+                DWORD count = CopyOut(console.input, records, length);
+                console.input.erase(console.input.begin(), console.input.begin() + count);
+                *read = count;
+                return TRUE;
+            }
+            int keyboard = console.terminal.keyboard;
+            if (keyboard < 0) {
+                console.inputArrived.wait_for(hold, std::chrono::milliseconds(50));
+                continue;
+            }
+            hold.unlock();
+            struct pollfd ready {keyboard, POLLIN, 0};
+            poll(&ready, 1, 50);
         }
-        int keyboard = console.terminal.keyboard;
-        if (keyboard < 0) {
-            console.inputArrived.wait_for(hold, std::chrono::milliseconds(50));
-            continue;
-        }
-        hold.unlock();
-        struct pollfd ready {keyboard, POLLIN, 0};
-        poll(&ready, 1, 50);
-    }
+    });
 }
 
 // With processed input on, a Ctrl+C record is not queued: its press is the
 // process's Ctrl+C, as when it is typed. A single mouse move written while
 // the newest queued record is a mouse move only moves that record along.
+// Records are queued all or none.
 STANDIN_API BOOL WriteConsoleInputA(HANDLE input, const INPUT_RECORD *records, DWORD length, LPDWORD written) {
+    if (DWORD error = CheckCallerArray(input, records, length > 0, written)) return Fail(error);
     bool interrupted = false;
-    {
-        LockedConsole c;
-        if (DWORD error = CheckCallerArray(input, records, length > 0, written)) return Fail(error);
-        if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
-        std::deque<INPUT_RECORD> &queue = c.console.input;
-        bool processed = c.console.inputMode & ENABLE_PROCESSED_INPUT;
+    BOOL done = OnInput(input, [&](ConsoleCore &console) {
+        std::deque<INPUT_RECORD> &queue = console.input;
+        bool processed = console.inputMode & ENABLE_PROCESSED_INPUT;
         if (length == 1 && IsMouseMove(records[0]) && !queue.empty() && IsMouseMove(queue.back())) {
             queue.back().Event.MouseEvent.dwMousePosition = records[0].Event.MouseEvent.dwMousePosition;
         } else {
-            for (DWORD i = 0; i < length; ++i) {
-                if (processed && IsCtrlC(records[i]))
-                    interrupted = interrupted || records[i].Event.KeyEvent.bKeyDown;
-                else {
-                    queue.push_back(records[i]);
-                    ++c.console.queued;
+            std::size_t before = queue.size();
+            try {
+                for (DWORD i = 0; i < length; ++i) {
+                    if (processed && IsCtrlC(records[i])) interrupted = interrupted || records[i].Event.KeyEvent.bKeyDown;
+                    else queue.push_back(records[i]);
                 }
+            } catch (const std::bad_alloc &) {
+                queue.resize(before);
+                throw;
             }
+            console.queued += queue.size() - before;
         }
-        c.console.inputArrived.notify_all();
+        console.inputArrived.notify_all();
         *written = length;
-    }
+        return TRUE;
+    });
     // Outside the lock: what the signal runs may use the console.
-    if (interrupted) kill(getpid(), SIGINT);
-    return TRUE;
+    if (done && interrupted) SendSignalKey(SIGINT);
+    return done;
 }
 
 // Typed keys the reading loop has not yet queued are discarded too.
 STANDIN_API BOOL FlushConsoleInputBuffer(HANDLE input) {
-    PumpTerminalInput();
-    LockedConsole c;
-    if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
-    c.console.input.clear();
-    return TRUE;
+    return AtBoundary(FALSE, [&] {
+        PumpTerminalInput();
+        return OnInput(input, [&](ConsoleCore &console) {
+            console.input.clear();
+            return TRUE;
+        });
+    });
 }
 
 STANDIN_API BOOL GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count) {
-    PumpTerminalInput();
-    LockedConsole c;
-    if (!IsInputHandle(c.console, input)) return Fail(ERROR_INVALID_HANDLE);
-    if (count == nullptr) return Fail(ERROR_NOACCESS);
-    *count = static_cast<DWORD>(c.console.input.size());
-    return TRUE;
+    return AtBoundary(FALSE, [&] {
+        PumpTerminalInput();
+        return OnInput(input, [&](ConsoleCore &console) {
+            if (count == nullptr) return Fail(ERROR_NOACCESS);
+            *count = static_cast<DWORD>(console.input.size());
+            return TRUE;
+        });
+    });
 }

@@ -97,7 +97,7 @@ DWORD WriteAll(int fd, const char *bytes, DWORD length, DWORD &written) {
 STANDIN_API BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read, LPOVERLAPPED) {
     if (DWORD error = CheckCallerArray(file, buffer, length > 0, read)) return Fail(error);
     *read = 0;
-    Target target = ByteStream(file, true);
+    Target target = AtBoundary(Target{}, [&] { return ByteStream(file, true); });
     if (target.stream == Stream::None) return FALSE;
     if (target.stream == Stream::Null || length == 0) return TRUE;
     ssize_t n;
@@ -113,7 +113,7 @@ STANDIN_API BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD length, LPDWORD read
 STANDIN_API BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written, LPOVERLAPPED) {
     if (DWORD error = CheckCallerArray(file, buffer, length > 0, written)) return Fail(error);
     *written = 0;
-    Target target = ByteStream(file, false);
+    Target target = AtBoundary(Target{}, [&] { return ByteStream(file, false); });
     if (target.stream == Stream::None) return FALSE;
     if (target.stream == Stream::Null) {
         *written = length;

@@ -5,16 +5,10 @@
 #include "platform/posix/win32/win32_api.h"
 
 STANDIN_API BOOL MessageBeep(UINT) {
-    standin::ConsoleCore &console = standin::TheConsole();
-    bool hasTerminal;
-    {
-        std::lock_guard<std::mutex> guard(console.lock);
-        hasTerminal = console.terminal.display >= 0;
-    }
-    if (!hasTerminal) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    standin::WriteTerminal("\a");
-    return TRUE;
+    using namespace standin;
+    BOOL hasTerminal = OnConsole(FALSE, [](ConsoleCore &console) {
+        return console.terminal.display >= 0 ? TRUE : Fail(ERROR_INVALID_HANDLE);
+    });
+    if (hasTerminal) WriteTerminal("\a");
+    return hasTerminal;
 }

@@ -197,8 +197,7 @@ private:
         unsigned char f = shape.finalByte;
         if (KeyForFinalLetter(f, key)) {
             FunctionKey(key, p, modifierField);
-        } else if ((f == 'M' && KeyForProtocolCode(57414, key, character)) ||
-                   (f >= 'j' && f <= 'y' && KeyForProtocolCode(KeypadCode(f), key, character))) {
+        } else if (KeyForKeypadLetter(f, key, character)) {
             Stroke s = Modified(key, p, modifierField);
             s.character = character;
             Emit(s);
@@ -206,18 +205,6 @@ private:
             Emit(Stroke{});
         }
         return shape.length;
-    }
-
-    // The application keypad's SS3 letters as the keyboard protocol's keypad numbers.
-    static std::uint32_t KeypadCode(unsigned char f) {
-        switch (f) {
-        case 'j': return 57411;
-        case 'k': return 57413;
-        case 'm': return 57412;
-        case 'n': return 57409;
-        case 'o': return 57410;
-        default: return f >= 'p' ? 57399u + (f - 'p') : 0;
-        }
     }
 
     Stroke Modified(const KeyIdentity &key, const Params &p, int field) {

@@ -178,6 +178,20 @@ bool KeyForProtocolCode(std::uint32_t code, KeyIdentity &key, unsigned char &cha
     return false;
 }
 
+// The letter is the character the key types, moved up by 0x40: 'p' is the
+// keypad's 0, 'n' its '.', 'j' its '*', 'M' its Enter. The keypad's keys
+// are the protocol's keys that type a character.
+bool KeyForKeypadLetter(unsigned char letter, KeyIdentity &key, unsigned char &character) {
+    if (letter <= 0x40) return false;
+    for (const ProtocolKey &k : kProtocolKeys)
+        if (k.character != 0 && k.character == letter - 0x40) {
+            key = k.key;
+            character = k.character;
+            return true;
+        }
+    return false;
+}
+
 DWORD ModifierKeyState(const KeyIdentity &key) {
     switch (key.virtualKey) {
     case VK_SHIFT: return SHIFT_PRESSED;
@@ -195,7 +209,5 @@ unsigned char ConsoleCharFromCodePoint(std::uint32_t codePoint) {
         if (Cp437Glyph(static_cast<unsigned char>(c)) == codePoint) return static_cast<unsigned char>(c);
     return '?';
 }
-
-std::uint32_t CodePointFromConsoleChar(unsigned char c) { return c < 0x80 ? c : Cp437Glyph(c); }
 
 }  // namespace standin

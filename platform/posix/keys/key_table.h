@@ -57,6 +57,9 @@ bool KeyForTildeNumber(std::uint32_t number, KeyIdentity &key);
 // A key numbered in the keyboard protocol's private-use range (modifiers,
 // locks, keypad, F13 and up), with the character it types (0 if none).
 bool KeyForProtocolCode(std::uint32_t code, KeyIdentity &key, unsigned char &character);
+// A key of the application keypad by the final letter of its SS3 sequence,
+// with the character it types. False for any other letter.
+bool KeyForKeypadLetter(unsigned char letter, KeyIdentity &key, unsigned char &character);
 
 // What a modifier key adds to the control-key state, or 0 for any other key.
 DWORD ModifierKeyState(const KeyIdentity &key);
@@ -64,7 +67,5 @@ DWORD ModifierKeyState(const KeyIdentity &key);
 // A Unicode character as the console's code page 437 has it; '?' when it has
 // none, as the platform's conversion gives.
 unsigned char ConsoleCharFromCodePoint(std::uint32_t codePoint);
-// And back: the Unicode character of a byte of the console's code page.
-std::uint32_t CodePointFromConsoleChar(unsigned char c);
 
 }  // namespace standin

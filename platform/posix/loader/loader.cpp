@@ -95,9 +95,13 @@ void SetDetachAtEnd(bool wanted) {
 
 }  // namespace
 
-void standin::ThreadNeedsDetach() {
+namespace standin {
+
+void ThreadNeedsDetach() {
     SetDetachAtEnd(true);
 }
+
+}  // namespace standin
 
 void StandinThreadStarted() {
     NotifyThreads(DLL_THREAD_ATTACH);
@@ -169,6 +173,10 @@ STANDIN_API BOOL FreeLibrary(HMODULE module) {
     return dlclose(module) == 0 ? TRUE : FALSE;
 }
 
-std::int64_t standin::ThreadNotifications(std::uint32_t reason) {
+namespace standin {
+
+std::int64_t ThreadNotifications(std::uint32_t reason) {
     return reason == DLL_THREAD_ATTACH ? threadAttaches.load() : threadDetaches.load();
 }
+
+}  // namespace standin

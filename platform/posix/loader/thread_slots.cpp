@@ -36,10 +36,14 @@ bool Valid(DWORD index) {
 
 }  // namespace
 
-void standin::LimitThreadSlots(DWORD count) {
+namespace standin {
+
+void LimitThreadSlots(DWORD count) {
     std::lock_guard<std::mutex> guard(slotLock);
     slotLimit = count < kSlotCount ? count : kSlotCount;
 }
+
+}  // namespace standin
 
 STANDIN_API DWORD TlsAlloc(void) {
     std::lock_guard<std::mutex> guard(slotLock);

@@ -8,8 +8,6 @@
 namespace standin {
 namespace {
 
-constexpr int kLargestSide = 32766;  // a side of 32767 is refused
-
 struct Rect {
     int left, top, right, bottom;
     bool Empty() const { return left > right || top > bottom; }
@@ -137,7 +135,7 @@ DWORD PlaceCursor(ScreenBuffer &buffer, COORD position) {
     return ERROR_SUCCESS;
 }
 
-DWORD SetCursorShape(ScreenBuffer &buffer, const CONSOLE_CURSOR_INFO &info) {
+DWORD SetCursorInfo(ScreenBuffer &buffer, const CONSOLE_CURSOR_INFO &info) {
     if (info.dwSize < 1 || info.dwSize > 100) return ERROR_INVALID_PARAMETER;
     buffer.cursorInfo.dwSize = info.dwSize;
     buffer.cursorInfo.bVisible = info.bVisible != 0 ? TRUE : FALSE;

@@ -26,6 +26,10 @@ struct ScreenBuffer {
     const CHAR_INFO &At(int x, int y) const { return cells[static_cast<std::size_t>(y) * width + x]; }
 };
 
+// The longest side of a buffer, and of the display the console reports: a
+// side of 32767 is refused.
+constexpr int kLargestSide = 32766;
+
 // The most cells one buffer may have. Windows would run out of memory near
 // here as well; refusing early keeps a huge request from taking the machine.
 constexpr long long kMaxCells = 64ll << 20;
@@ -42,7 +46,7 @@ DWORD ResizeBuffer(ScreenBuffer &buffer, COORD size);
 DWORD SetWindow(ScreenBuffer &buffer, SMALL_RECT window, COORD largest);
 // The window follows the cursor so that it stays visible.
 DWORD PlaceCursor(ScreenBuffer &buffer, COORD position);
-DWORD SetCursorShape(ScreenBuffer &buffer, const CONSOLE_CURSOR_INFO &info);
+DWORD SetCursorInfo(ScreenBuffer &buffer, const CONSOLE_CURSOR_INFO &info);
 
 enum class FillPart { Character, Attribute };
 // Fills in reading order from start, stopping at the end of the buffer; a

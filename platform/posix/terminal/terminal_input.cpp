@@ -52,11 +52,12 @@ constexpr int kIdleWaitMs = 5;
 std::deque<QueuedText> typedAhead;
 
 // The signal a key record stands for while processed input is on: Ctrl+C,
-// and the terminal's own interrupt, quit and suspend keys. 0 for none.
+// and the terminal's own interrupt, quit and suspend keys, all from the
+// main keyboard. 0 for none.
 int SignalOf(const INPUT_RECORD &r) {
-    if (r.EventType != KEY_EVENT) return 0;
-    unsigned char c = static_cast<unsigned char>(r.Event.KeyEvent.uChar.AsciiChar);
-    return c == 0x03 ? SIGINT : SignalOfKey(c);
+    if (IsCtrlC(r)) return SIGINT;
+    if (r.EventType != KEY_EVENT || (r.Event.KeyEvent.dwControlKeyState & ENHANCED_KEY)) return 0;
+    return SignalOfKey(static_cast<unsigned char>(r.Event.KeyEvent.uChar.AsciiChar));
 }
 
 // Takes the records of the signal keys out, keeping the typed text's record
@@ -76,18 +77,6 @@ int TakeSignalKeys(std::vector<INPUT_RECORD> &records, std::vector<TypedText> &t
     records.resize(kept);
     for (TypedText &t : typed) t.record = newIndex[t.record];
     return pressed;
-}
-
-// A signal key as the terminal's own line discipline delivers it: the
-// signal to the terminal's foreground process group. The keyboard protocol
-// sends these keys as sequences, which the line discipline never turns into
-// signals, so processed input would otherwise differ by terminal.
-void SendSignalKey(int fd, int signal) {
-    pid_t group = tcgetpgrp(fd);
-    if (group > 0)
-        kill(-group, signal);
-    else
-        raise(signal);
 }
 
 // At exit: the keyboard as it was found, and what the person typed ahead
@@ -124,43 +113,68 @@ void GiveBackUnreadKeys() {
 
 }  // namespace
 
+bool IsCtrlC(const INPUT_RECORD &r) {
+    return r.EventType == KEY_EVENT && r.Event.KeyEvent.uChar.AsciiChar == 0x03 &&
+           !(r.Event.KeyEvent.dwControlKeyState & ENHANCED_KEY);
+}
+
+// The keyboard protocol sends the signal keys as sequences, which the line
+// discipline never turns into signals, so processed input would otherwise
+// differ by terminal.
+void SendSignalKey(int signal) {
+    int fd = TerminalInputFd();
+    pid_t group = fd >= 0 ? tcgetpgrp(fd) : -1;
+    if (group > 0)
+        kill(-group, signal);
+    else
+        kill(getpid(), signal);
+}
+
 void PumpTerminalInput() {
     HoldTerminal();
     // A program that only waits for keys still has its screen redrawn.
     RedrawIfDisturbed();
     if (busy.exchange(true)) return;
-    if (reader == nullptr) {
-        int fd = TerminalInputFd();
-        if (fd < 0) {
-            busy = false;
-            return;
+    // Running out of memory fails the input function that pumps, and the keys
+    // of that one pump are lost; the next call pumps again.
+    int signal = 0;
+    try {
+        if (reader == nullptr) {
+            int fd = TerminalInputFd();
+            if (fd < 0) {
+                busy = false;
+                return;
+            }
+            reader = new TerminalReader(fd, MonotonicMillis);
+            std::atexit(GiveBackUnreadKeys);
         }
-        reader = new TerminalReader(fd, MonotonicMillis);
-        std::atexit(GiveBackUnreadKeys);
-    }
-    std::vector<INPUT_RECORD> records;
-    std::vector<TypedText> typed;
-    reader->Pump(records, &typed);
-    if (records.empty() && !InputQueued()) {
-        reader->Wait(kIdleWaitMs);
+        std::vector<INPUT_RECORD> records;
+        std::vector<TypedText> typed;
         reader->Pump(records, &typed);
-    }
-    if (!protocolIsKeyboardMode && reader->protocol() == TerminalReader::Protocol::On) {
-        // A stop or an ending signal switches it off too; a continue back on.
-        SetKeyboardMode(TerminalReader::kProtocolOn, TerminalReader::kProtocolOff);
-        protocolIsKeyboardMode = true;
-    }
-    SetRepliesOwed(reader->owed());
-    int signal = (InputMode() & ENABLE_PROCESSED_INPUT) ? TakeSignalKeys(records, typed) : 0;
-    if (!records.empty()) {
-        std::uint64_t first = QueueInput(records.data(), records.size());
-        std::uint64_t head = InputHead();
-        while (!typedAhead.empty() && typedAhead.front().record < head) typedAhead.pop_front();
-        for (TypedText &t : typed) typedAhead.push_back(QueuedText{first + t.record, std::move(t.text)});
+        if (records.empty() && !InputQueued()) {
+            reader->Wait(kIdleWaitMs);
+            reader->Pump(records, &typed);
+        }
+        if (!protocolIsKeyboardMode && reader->protocol() == TerminalReader::Protocol::On) {
+            // A stop or an ending signal switches it off too; a continue back on.
+            SetKeyboardMode(TerminalReader::kProtocolOn, TerminalReader::kProtocolOff);
+            protocolIsKeyboardMode = true;
+        }
+        SetRepliesOwed(reader->owed());
+        signal = (InputMode() & ENABLE_PROCESSED_INPUT) ? TakeSignalKeys(records, typed) : 0;
+        if (!records.empty()) {
+            std::uint64_t first = QueueInput(records.data(), records.size());
+            std::uint64_t head = InputHead();
+            while (!typedAhead.empty() && typedAhead.front().record < head) typedAhead.pop_front();
+            for (TypedText &t : typed) typedAhead.push_back(QueuedText{first + t.record, std::move(t.text)});
+        }
+    } catch (...) {
+        busy = false;
+        throw;
     }
     bool gone = reader->gone();
     busy = false;
-    if (signal != 0) SendSignalKey(reader->fd(), signal);
+    if (signal != 0) SendSignalKey(signal);
     // The terminal has gone and no key can come any more: as with a console
     // that has no input, the program goes on to its end. Where the hang-up
     // did not end the process (nohup, an ignored SIGHUP) that end is here,

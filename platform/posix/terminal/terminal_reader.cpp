@@ -66,7 +66,7 @@ bool TerminalReader::Read(int timeoutMs) {
 
 void TerminalReader::Decode(bool final, std::vector<INPUT_RECORD> &out, std::vector<TypedText> *typed) {
     if (pending_.empty()) return;
-    KeyReports reports = protocol_ == Protocol::On && (flags_ & 2) ? KeyReports::PressesAndReleases
+    KeyReports reports = protocol_ == Protocol::On && (flags_ & kReportReleases) ? KeyReports::PressesAndReleases
                                                                   : KeyReports::PressesOnly;
     TerminalReplies replies;
     std::size_t used = DecodeKeys(reinterpret_cast<const unsigned char *>(pending_.data()), pending_.size(), final,
@@ -83,7 +83,7 @@ void TerminalReader::Answered(const TerminalReplies &replies) {
             // Push our flags, and ask again to learn which of them it took.
             protocol_ = Protocol::On;
             flags_ = kProtocolFlags;
-            Ask(std::string(kProtocolOn) + "\x1b[?u\x1b[c");
+            Ask(std::string(kProtocolOn) + kProtocolQuery);
         } else if (protocol_ == Protocol::On) {
             flags_ = replies.keyboardFlags;
         }
@@ -97,7 +97,7 @@ void TerminalReader::Answered(const TerminalReplies &replies) {
 void TerminalReader::Pump(std::vector<INPUT_RECORD> &out, std::vector<TypedText> *typed) {
     if (protocol_ == Protocol::NotAsked) {
         protocol_ = Protocol::Asked;
-        Ask("\x1b[?u\x1b[c");
+        Ask(kProtocolQuery);
     }
     Read(0);
     bool waitedEnough = clock_() - lastArrival_ >= kEscWait;

@@ -35,6 +35,12 @@ public:
     // What switches the protocol on with those flags, and off again.
     static constexpr const char *kProtocolOn = "\x1b[>31u";
     static constexpr const char *kProtocolOff = "\x1b[<u";
+    // The question: which protocol flags are on, then the device attributes,
+    // which every terminal answers, so that a terminal without the protocol
+    // is known as soon as that answer comes.
+    static constexpr const char *kProtocolQuery = "\x1b[?u\x1b[c";
+    // The flag that has the terminal report key releases too.
+    static constexpr int kReportReleases = 2;
 
     enum class Protocol { NotAsked, Asked, On, Off };
 

@@ -1,6 +1,6 @@
-// OLE initialisation, counted per thread, and GlobalAlloc/GlobalFree, with
-// the readings and the failure switch that tests use.
-#include "platform/posix/process/ole_and_memory.h"
+// kernel32's global memory for the stand-in: GlobalAlloc and GlobalFree,
+// with the reading and the failure switch that tests use.
+#include "platform/posix/process/process_readings.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -8,18 +8,9 @@
 #include "platform/posix/win32/win32_api.h"
 
 namespace {
-thread_local std::int32_t oleDepth;
 std::atomic<std::int64_t> liveGlobalBlocks{0};
 std::atomic<bool> failGlobalAlloc{false};
 }  // namespace
-
-STANDIN_API HRESULT OleInitialize(LPVOID) {
-    return oleDepth++ == 0 ? S_OK : S_FALSE;  // S_FALSE: already initialised on this thread
-}
-
-STANDIN_API void OleUninitialize(void) {
-    if (oleDepth > 0) --oleDepth;
-}
 
 STANDIN_API HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
     if (failGlobalAlloc) {
@@ -44,7 +35,6 @@ STANDIN_API HGLOBAL GlobalFree(HGLOBAL memory) {
 
 namespace standin {
 
-std::int32_t OleInitializeDepth() { return oleDepth; }
 std::int64_t LiveGlobalBlocks() { return liveGlobalBlocks; }
 void FailGlobalAlloc(bool fail) { failGlobalAlloc = fail; }
 

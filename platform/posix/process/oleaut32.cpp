@@ -1,6 +1,8 @@
-// SysAllocStringByteLen, SysStringByteLen and SysFreeString for the stand-in:
-// one allocator for every module of the process, with the layout of the
-// platform's own, and a few freed large blocks kept for the next large string.
+// oleaut32 for the stand-in: the string allocator, SysAllocStringByteLen,
+// SysStringByteLen and SysFreeString, which the library's contract with its
+// callers rests on. One allocator for every module of the process, with the
+// layout of the platform's own, and a few freed large blocks kept for the
+// next large string.
 #include <sys/mman.h>
 
 #include <cstdint>

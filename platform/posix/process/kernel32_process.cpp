@@ -1,4 +1,4 @@
-// Process services of the stand-in: the command line, quoted as Windows
+// kernel32's process services for the stand-in: the command line, quoted as Windows
 // would quote it; the start-up information; the program's module; the end of
 // the process.
 #include <link.h>

@@ -1,4 +1,5 @@
-// The calling thread's own services: its last-error value and Sleep.
+// kernel32's services of the calling thread for the stand-in: its last-error
+// value and Sleep.
 #include <time.h>
 
 #include <cerrno>

@@ -1,5 +1,5 @@
-// The readings and the failure switch of OLE initialisation and GlobalAlloc,
-// for the stand-in's test interface.
+// The readings of ole32's initialisation and kernel32's global memory, and
+// the switch that makes GlobalAlloc fail, for the stand-in's test interface.
 #pragma once
 
 #include <cstdint>
