@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,8 +86,12 @@ bool JoinTerminalUsers(int terminalFd, struct termios &settings) {
     struct stat terminal {};
     if (recordFd >= 0 || fstat(terminalFd, &terminal) != 0) return false;
     const char *folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::snprintf(recordPath, sizeof recordPath, "%s/velmorin-terminal-%u-%llx", folder, static_cast<unsigned>(getuid()),
-                  static_cast<unsigned long long>(terminal.st_rdev));
+    // The terminal itself: a descriptor opened through /dev/tty gives that
+    // file's device number, the same for every terminal of the machine.
+    unsigned device = 0;
+    if (ioctl(terminalFd, TIOCGDEV, &device) != 0) device = static_cast<unsigned>(terminal.st_rdev);
+    std::snprintf(recordPath, sizeof recordPath, "%s/velmorin-terminal-%u-%x", folder, static_cast<unsigned>(getuid()),
+                  device);
     recordFd = OpenLocked(recordPath);
     if (recordFd < 0) return false;
     Record r;
