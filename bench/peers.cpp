@@ -84,10 +84,11 @@ Copy SameWidthCopy() {
 }
 #endif
 
-}  // namespace
-
-VelmorinString FloorOfSameWidth(const VelmorinString *text) {
-    static const Copy copy = SameWidthCopy();
+// What VELMORIN does besides capitalising: a working copy of the argument,
+// the result as a copy of it, the working copy released. The copy is a
+// template argument, so that a plain memcpy stays a call the compiler sees.
+template <typename CopyBytes>
+VelmorinString TwoCopies(const VelmorinString *text, CopyBytes copy) {
     const unsigned char *source = *text;
     if (source == nullptr) return nullptr;
     std::uint32_t count = CountOf(source);
@@ -100,6 +101,13 @@ VelmorinString FloorOfSameWidth(const VelmorinString *text) {
     return result;
 }
 
+}  // namespace
+
+VelmorinString FloorOfSameWidth(const VelmorinString *text) {
+    static const Copy copy = SameWidthCopy();
+    return TwoCopies(text, copy);
+}
+
 VelmorinString StreamingCopy(const VelmorinString *text) {
     const unsigned char *source = *text;
     if (source == nullptr) return nullptr;
@@ -110,16 +118,9 @@ VelmorinString StreamingCopy(const VelmorinString *text) {
 }
 
 VelmorinString FloorOfVelmorin(const VelmorinString *text) {
-    const unsigned char *source = *text;
-    if (source == nullptr) return nullptr;
-    std::uint32_t count = CountOf(source);
-    unsigned char *work = NewString(count);
-    if (work == nullptr) return nullptr;
-    std::memcpy(work, source, count);
-    unsigned char *result = NewString(count);
-    if (result != nullptr) std::memcpy(result, work, count);
-    Release(work);
-    return result;
+    return TwoCopies(text, [](unsigned char *to, const unsigned char *from, std::size_t count) {
+        std::memcpy(to, from, count);
+    });
 }
 
 VelmorinString CapitaliseByteAtATime(const VelmorinString *text) {
