@@ -123,6 +123,10 @@ VelmorinString FloorOfVelmorin(const VelmorinString *text) {
     });
 }
 
+VelmorinString AllocationsOnly(const VelmorinString *text) {
+    return TwoCopies(text, [](unsigned char *, const unsigned char *, std::size_t) {});
+}
+
 VelmorinString CapitaliseByteAtATime(const VelmorinString *text) {
     const unsigned char *source = *text;
     if (source == nullptr) return nullptr;

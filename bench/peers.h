@@ -18,6 +18,12 @@ VelmorinString FloorOfSameWidth(const VelmorinString *text);
 // into a fresh string of the same allocator reaches (2N bytes moved).
 VelmorinString StreamingCopy(const VelmorinString *text);
 
+// The contract's allocations alone: the two strings allocated, the first
+// released, no byte copied. The part of every implementation's time that the
+// allocator decides; under Wine it includes oleaut32's zeroing of each new
+// string.
+VelmorinString AllocationsOnly(const VelmorinString *text);
+
 // The everyday implementation: copy, walk a byte at a time up to the first
 // zero byte, copy again, written the plain way and left to the compiler.
 VelmorinString CapitaliseByteAtATime(const VelmorinString *text);

@@ -62,7 +62,9 @@ def suite_figures(data):
         if b["aggregate_name"] == "median":
             entry.update(cpu=b["cpu_time"] * scale, real=b["real_time"] * scale, repetitions=b.get("repetitions"))
             if "faults" in b:
-                entry.update(faults=b["faults"], kernel=b.get("kernel_s", 0.0) * 1e9)
+                entry["faults"] = b["faults"]
+            if "kernel_s" in b:
+                entry["kernel"] = b["kernel_s"] * 1e9
         elif b["aggregate_name"] == "cv":
             entry["cv"] = b["cpu_time"]
     return figures
@@ -196,6 +198,42 @@ def ratio_spread(r):
     return max(r["within"], (r["high"] - r["low"]) / 2)
 
 
+def print_allocator_share(runs, widest, rows):
+    """What the allocator alone takes of the floor's time at the sizes where
+    its fresh pages count: the lowest ratio that any implementation making the
+    contract's two allocations could reach, and VELMORIN's ratio over the
+    floor for the work on the bytes alone. Medians over the processes."""
+    lines = []
+    for target in TARGETS:
+        run = runs.get((target, widest))
+        for size in SIZES[2:]:
+            bound, work = [], []
+            for figures in run["processes"] if run else []:
+                ours, floor, alone = (figures.get((name, size)) for name in ("velmorin", "floor", "allocations"))
+                if not (ours and floor and alone):
+                    continue
+                bound.append(alone["cpu"] / floor["cpu"])
+                if floor["cpu"] > alone["cpu"]:
+                    work.append((ours["cpu"] - alone["cpu"]) / (floor["cpu"] - alone["cpu"]))
+            if not bound:
+                continue
+            between = f" [{min(bound):.2f}-{max(bound):.2f}]" if len(bound) > 1 else ""
+            work_text = f"{median(work):.2f}" if work else "-"
+            alone = run["figures"].get(("allocations", size), {})
+            lines.append(f"  {TARGET_NAMES[target]:<16} {SIZE_NAMES[size]:>6}  allocations alone {duration(alone.get('cpu', 0)):>9}"
+                         f" {kernel_share(alone):>4} in the kernel, {faults(alone):>5} faults:"
+                         f" {median(bound):.2f}{between} of the floor; the bytes' work {work_text} of the floor's")
+            for r in rows:
+                if (r["target"], r["copy"], r["bytes"]) == (target, widest, size):
+                    r["allocations_share_of_floor"] = median(bound)
+                    r["work_ratio_to_floor"] = median(work) if work else None
+    if lines:
+        print(f"\nThe allocator's share, {PATH_NAMES[widest]} copy: the contract's two allocations and one release alone\n"
+              "(no byte copied) over the floor's time, the lowest ratio any implementation could reach on this\n"
+              "allocator; and VELMORIN's time over the floor's with that share taken out of both:")
+        print("\n".join(lines))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("results")
@@ -304,6 +342,8 @@ def main():
         between = f" [{low:.0%}-{high:.0%} over {len(shares)} processes]" if len(shares) > 1 else ""
         print(f"  {TARGET_NAMES[target]:<16} VELMORIN {median([a for a, _ in shares]):5.1f} GB/s, plain copy "
               f"{median([b for _, b in shares]):5.1f} GB/s: {share:.0%}{between} {v}")
+
+    print_allocator_share(runs, widest, rows)
 
     size = 1 << 20
     print(f"\nFaster than the byte-at-a-time peer at {SIZE_NAMES[size]} (goal >={BYTE_PEER_GOALS[size]:g}x):")

@@ -91,6 +91,7 @@ BENCHMARK_CAPTURE(Measure, velmorin, &VELMORIN)->Apply(Sizes);
 BENCHMARK_CAPTURE(Measure, floor, &FloorOfVelmorin)->Apply(Sizes);
 BENCHMARK_CAPTURE(Measure, floor_same_width, &FloorOfSameWidth)->Apply(Sizes);
 BENCHMARK_CAPTURE(Measure, byte_at_a_time, &CapitaliseByteAtATime)->Apply(Sizes);
+BENCHMARK_CAPTURE(Measure, allocations, &AllocationsOnly)->Arg(kSizes[2])->Arg(kSizes[3])->ArgName("bytes")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Measure, streaming_copy, &StreamingCopy)->Arg(kSizes[3])->ArgName("bytes")->Unit(benchmark::kMicrosecond);
 
 std::string Bytes(VelmorinString s) {

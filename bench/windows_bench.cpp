@@ -43,6 +43,7 @@ const Named kContestants[] = {
     {"byte_at_a_time", &CapitaliseByteAtATime},
     {"floor_same_width", &FloorOfSameWidth},
     {"streaming_copy", &StreamingCopy},
+    {"allocations", &AllocationsOnly},
 };
 constexpr std::size_t kContestantCount = sizeof kContestants / sizeof *kContestants;
 constexpr std::size_t kSizeCount = sizeof kSizes / sizeof *kSizes;
@@ -56,16 +57,20 @@ double Now() {
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Seconds of this thread's CPU time, user and system.
-double CpuNow() {
+struct CpuTime {
+    double total, kernel;  // seconds
+};
+
+// This thread's CPU time, user and system, and the system's part alone.
+CpuTime CpuNow() {
     FILETIME created, exited, system, user;
     GetThreadTimes(GetCurrentThread(), &created, &exited, &system, &user);
     auto ticks = [](FILETIME t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return static_cast<double>(ticks(system) + ticks(user)) * 1e-7;
+    return CpuTime{static_cast<double>(ticks(system) + ticks(user)) * 1e-7, static_cast<double>(ticks(system)) * 1e-7};
 }
 
 struct Timing {
-    double cpu, real;  // nanoseconds per call
+    double cpu, real, kernel;  // nanoseconds per call
 };
 
 // One repetition: calls in batches that double until the repetition has
@@ -73,7 +78,8 @@ struct Timing {
 Timing TimeOneRepetition(const Named &contestant, VelmorinString argument, double minSeconds) {
     std::uint64_t calls = 0;
     std::uint64_t batch = 1;
-    double start = Now(), cpuStart = CpuNow(), cpu = 0;
+    double start = Now(), cpu = 0;
+    const CpuTime cpuStart = CpuNow();
     while (cpu < minSeconds) {
         for (std::uint64_t i = 0; i < batch; ++i) {
             VelmorinString result = contestant.call(&argument);
@@ -81,11 +87,11 @@ Timing TimeOneRepetition(const Named &contestant, VelmorinString argument, doubl
             SysFreeString(reinterpret_cast<BSTR>(result));
         }
         calls += batch;
-        cpu = CpuNow() - cpuStart;
+        cpu = CpuNow().total - cpuStart.total;
         if (batch < (1u << 20)) batch *= 2;
     }
     const double n = static_cast<double>(calls);
-    return Timing{cpu * 1e9 / n, (Now() - start) * 1e9 / n};
+    return Timing{cpu * 1e9 / n, (Now() - start) * 1e9 / n, (CpuNow().kernel - cpuStart.kernel) * 1e9 / n};
 }
 
 double Median(std::vector<double> values) {
@@ -154,17 +160,21 @@ int main(int argc, char **argv) {
     for (int r = 0; r < repetitions; ++r)
         for (std::size_t c = 0; c < kContestantCount; ++c)
             for (std::size_t s = 0; s < kSizeCount; ++s)
-                // The streaming copy is the measure of memory throughput, at the largest size alone.
-                if (std::strcmp(kContestants[c].name, "streaming_copy") != 0 || s == kSizeCount - 1)
+                // The streaming copy is the measure of memory throughput, at the largest size alone;
+                // the allocations alone matter where the allocator's fresh pages do, from 1 MiB.
+                if ((std::strcmp(kContestants[c].name, "streaming_copy") != 0 || s == kSizeCount - 1) &&
+                    (std::strcmp(kContestants[c].name, "allocations") != 0 || s >= kSizeCount - 2))
                     runs.push_back(Run{c, s});
     std::shuffle(runs.begin(), runs.end(), std::mt19937(20240611));
-    std::vector<double> cpuTimes[kContestantCount][kSizeCount], realTimes[kContestantCount][kSizeCount];
+    std::vector<double> cpuTimes[kContestantCount][kSizeCount], realTimes[kContestantCount][kSizeCount],
+        kernelTimes[kContestantCount][kSizeCount];
     for (const Run &run : runs) {
         // The largest size is slow for the byte-at-a-time peer: fewer repetitions of it.
         if (run.contestant == 2 && run.size == 3 && cpuTimes[2][3].size() >= 3) continue;
         Timing t = TimeOneRepetition(kContestants[run.contestant], arguments[run.size], minSeconds);
         cpuTimes[run.contestant][run.size].push_back(t.cpu);
         realTimes[run.contestant][run.size].push_back(t.real);
+        kernelTimes[run.contestant][run.size].push_back(t.kernel);
     }
 
     std::FILE *out = std::fopen(argv[2], "w");
@@ -186,11 +196,12 @@ int main(int argc, char **argv) {
             std::fprintf(out,
                          "%s    {\"name\": \"Measure/%s/bytes:%lld_median\", \"run_type\": \"aggregate\", "
                          "\"aggregate_name\": \"median\", \"repetitions\": %u, \"cpu_time\": %.3f, "
-                         "\"real_time\": %.3f, \"time_unit\": \"ns\"},\n"
+                         "\"real_time\": %.3f, \"time_unit\": \"ns\", \"kernel_s\": %.6g},\n"
                          "    {\"name\": \"Measure/%s/bytes:%lld_cv\", \"run_type\": \"aggregate\", "
                          "\"aggregate_name\": \"cv\", \"repetitions\": %u, \"cpu_time\": %.5f, "
                          "\"real_time\": %.5f, \"time_unit\": \"ns\"}",
-                         first ? "" : ",\n", name, bytes, static_cast<unsigned>(t.size()), median, real, name,
+                         first ? "" : ",\n", name, bytes, static_cast<unsigned>(t.size()), median, real,
+                         Median(kernelTimes[c][s]) * 1e-9, name,
                          bytes, static_cast<unsigned>(t.size()), cv, realCv);
             first = false;
         }
