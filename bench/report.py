@@ -220,9 +220,10 @@ def print_allocator_share(runs, widest, rows):
             between = f" [{min(bound):.2f}-{max(bound):.2f}]" if len(bound) > 1 else ""
             work_text = f"{median(work):.2f}" if work else "-"
             alone = run["figures"].get(("allocations", size), {})
+            fault_text = f", {faults(alone)} faults" if "faults" in alone else ""
             lines.append(f"  {TARGET_NAMES[target]:<16} {SIZE_NAMES[size]:>6}  allocations alone {duration(alone.get('cpu', 0)):>9}"
-                         f" {kernel_share(alone):>4} in the kernel, {faults(alone):>5} faults:"
-                         f" {median(bound):.2f}{between} of the floor; the bytes' work {work_text} of the floor's")
+                         f" ({kernel_share(alone)} in the kernel{fault_text}): {median(bound):.2f}{between} of the floor;"
+                         f" the bytes' work {work_text} of the floor's")
             for r in rows:
                 if (r["target"], r["copy"], r["bytes"]) == (target, widest, size):
                     r["allocations_share_of_floor"] = median(bound)
