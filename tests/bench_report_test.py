@@ -14,7 +14,7 @@ import tempfile
 MIB, LARGEST = 1 << 20, 64 << 20
 
 
-def figures(times, kernels):
+def figures(times, kernels, spreads):
     """Google Benchmark's JSON shape: a median and a cv per contestant and size."""
     rows = []
     for (name, size), ns in times.items():
@@ -23,7 +23,8 @@ def figures(times, kernels):
         if (name, size) in kernels:
             median["kernel_s"] = kernels[(name, size)] * 1e-9
         rows += [median, {"name": f"Measure/{name}/bytes:{size}_cv", "run_type": "aggregate",
-                          "aggregate_name": "cv", "cpu_time": 0.01, "real_time": 0.01, "time_unit": "ns"}]
+                          "aggregate_name": "cv", "cpu_time": spreads.get((name, size), 0.01), "real_time": 0.01,
+                          "time_unit": "ns"}]
     return {"context": {}, "benchmarks": rows}
 
 
@@ -37,14 +38,18 @@ def main():
     }
     with tempfile.TemporaryDirectory() as folder:
         for (target, process), sizes in runs.items():
-            times, kernels = {}, {}
+            times, kernels, spreads = {}, {}, {}
+            if target == "native":
+                # A 64 MiB call that varies past the goal, beside a plain copy that varies more.
+                times[("streaming_copy", LARGEST)] = 80
+                spreads.update({("velmorin", LARGEST): 0.14, ("streaming_copy", LARGEST): 0.2})
             for size, (alone, floor, ours) in sizes.items():
                 times.update({("allocations", size): alone, ("floor", size): floor, ("velmorin", size): ours})
                 kernels[("allocations", size)] = alone / 2
             for path in ("sse2", "avx2", "avx512"):
                 name = f"{target}-{path}" + (f"-{process}" if process else "") + ".json"
                 with open(os.path.join(folder, name), "w") as f:
-                    json.dump(figures(times, kernels), f)
+                    json.dump(figures(times, kernels, spreads), f)
         out = os.path.join(folder, "report.json")
         text = subprocess.run([sys.executable, report, folder, "--json", out], check=True,
                               capture_output=True, text=True).stdout
@@ -70,6 +75,8 @@ def main():
         for part in parts + ("(50% in the kernel)",):
             if part not in line:
                 failures.append(f"{target} at {sizes[size]}: {part!r} not in {line.strip()!r}")
+    if "spread 14%, plain copy's 20%" not in text:
+        failures.append("the native 64 MiB spread is not set beside the plain copy's")
     shares = {(r["target"], r["bytes"]): r.get("allocations_share_of_floor") for r in rows}
     if abs((shares.get(("win64", LARGEST)) or 0) - 0.6875) > 1e-9:
         failures.append(f"the JSON's share for win64 at 64 MiB is {shares.get(('win64', LARGEST))}, not 0.6875")
