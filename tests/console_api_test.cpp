@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -685,13 +686,17 @@ TEST_F(ConsoleApiTest, AFileByItsNameTakesBytesAndGivesThemBackThenEndOfFile) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     ASSERT_TRUE(CloseHandle(out));
 
-    HANDLE in = Keep(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    // Closed here, not at the end of the test, so that the file can go.
+    HANDLE in = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(in, INVALID_HANDLE_VALUE) << "error " << GetLastError();
     count = kSentinel;
     ASSERT_TRUE(ReadFile(in, bytes, sizeof bytes, &count, nullptr)) << "error " << GetLastError();
     EXPECT_EQ(std::string(bytes, count), "dit is");
     count = kSentinel;
     ASSERT_TRUE(ReadFile(in, bytes, sizeof bytes, &count, nullptr)) << "error " << GetLastError();
     EXPECT_EQ(count, 0u) << "end of file";
+    ASSERT_TRUE(CloseHandle(in));
+    std::remove(name);  // the test leaves nothing in the folder it ran in
 }
 
 TEST_F(ConsoleApiTest, OpeningAMissingFileOrAFolderIsRefusedWithItsReason) {
